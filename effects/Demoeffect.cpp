@@ -1,0 +1,114 @@
+#include "effects/Demoeffect.h"
+
+#include <algorithm>
+#include <iterator>
+#include <unordered_set>
+
+#include "effects/FrameValues.h"
+
+namespace glowmarch {
+
+namespace {
+constexpr std::size_t reservedChildren = 10;
+}
+
+Demoeffect::Demoeffect() { children.reserve(reservedChildren); }
+
+Demoeffect::Demoeffect(const Demoeffect& other)
+    : transform(other.transform),
+      state(other.state),
+      scale(other.scale),
+      scaleX(other.scaleX),
+      scaleY(other.scaleY),
+      scaleZ(other.scaleZ),
+      timer(other.timer),
+      shader(other.shader),
+      texture(other.texture),
+      vertexData(other.vertexData),
+      vertexDataSize(other.vertexDataSize),
+      indexData(other.indexData),
+      vbo(other.vbo),
+      vao(other.vao),
+      children(other.children) {
+  std::copy(std::begin(other.color), std::end(other.color), std::begin(color));
+  children.reserve(std::max(children.size(), reservedChildren));
+}
+
+Demoeffect::~Demoeffect() = default;
+
+std::unique_ptr<Demoeffect> Demoeffect::clone() const { return std::make_unique<Demoeffect>(*this); }
+
+void Demoeffect::local(float, char*) {}
+
+void Demoeffect::draw() {
+  if (shader != currentProgram) {
+    glUseProgram(shader);
+    currentProgram = shader;
+  }
+  glActiveTexture(GL_TEXTURE0);
+  glBindTexture(GL_TEXTURE_2D, texture);
+  if (shader != 0) {
+    // Program 0 has no uniforms; asking it would only raise GL_INVALID_VALUE.
+    glUniform1i(glGetUniformLocation(shader, "state"), state);
+    glUniform1f(glGetUniformLocation(shader, "musictime"), static_cast<float>(musicTime - timer));
+    glUniform1fv(glGetUniformLocation(shader, "musicdata"), spectrumBins, musicData);
+  }
+  transform.apply();
+  glScalef(static_cast<float>(scale * scaleX), static_cast<float>(scale * scaleY),
+           static_cast<float>(scale * scaleZ));
+  glColor4ubv(color);
+  for (Demoeffect* child : children) {
+    glPushMatrix();
+    child->draw();
+    glPopMatrix();
+  }
+}
+
+void Demoeffect::setupVertexArray() {
+  glGenVertexArrays(1, &vao);
+  glBindVertexArray(vao);
+  glGenBuffers(1, &vbo);
+  glBindBuffer(GL_ARRAY_BUFFER, vbo);
+  struct Attribute {
+    const char* name;
+    GLint components;
+    std::size_t offset;
+  };
+  static constexpr Attribute attributes[] = {
+      {"in_position", 3, offsetof(Vertex, position)},
+      {"in_normal", 3, offsetof(Vertex, normal)},
+      {"in_texcoords", 2, offsetof(Vertex, texcoords)},
+  };
+  for (const Attribute& attribute : attributes) {
+    // Without a program every location is -1, which GL rejects; leave the layout undescribed.
+    const GLint location = shader != 0 ? glGetAttribLocation(shader, attribute.name) : -1;
+    if (location < 0) continue;
+    glVertexAttribPointer(static_cast<GLuint>(location), attribute.components, GL_FLOAT, GL_FALSE,
+                          sizeof(Vertex), reinterpret_cast<const void*>(attribute.offset));
+    glEnableVertexAttribArray(static_cast<GLuint>(location));
+  }
+}
+
+void Demoeffect::addChild(Demoeffect* child) { children.push_back(child); }
+
+void Demoeffect::removeChild(Demoeffect* child) {
+  auto found = std::find(children.begin(), children.end(), child);
+  if (found != children.end()) children.erase(found);
+}
+
+bool Demoeffect::reaches(const Demoeffect* effect) const {
+  // Clones share children, so the tree is a graph: visit each node once.
+  std::vector<const Demoeffect*> pending{this};
+  std::unordered_set<const Demoeffect*> seen{this};
+  while (!pending.empty()) {
+    const Demoeffect* node = pending.back();
+    pending.pop_back();
+    if (node == effect) return true;
+    for (const Demoeffect* child : node->children) {
+      if (seen.insert(child).second) pending.push_back(child);
+    }
+  }
+  return false;
+}
+
+}  // namespace glowmarch

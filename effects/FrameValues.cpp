@@ -1,0 +1,20 @@
+#include "effects/FrameValues.h"
+
+#include <algorithm>
+#include <iterator>
+
+namespace glowmarch {
+
+double musicTime = 0.0;
+double frameDelta = 0.0;
+float musicData[spectrumBins] = {};
+GLuint currentProgram = 0;
+
+void resetFrameValues() {
+  musicTime = 0.0;
+  frameDelta = 0.0;
+  std::fill(std::begin(musicData), std::end(musicData), 0.0f);
+  currentProgram = 0;
+}
+
+}  // namespace glowmarch

@@ -1,0 +1,18 @@
+// The per-frame values the frame loop publishes and every scene object reads while it draws.
+#pragma once
+
+#include <GL/glew.h>
+
+namespace glowmarch {
+
+inline constexpr int spectrumBins = 256;
+
+extern double musicTime;   // seconds: music position, or the wall clock when no music plays
+extern double frameDelta;  // wall-clock seconds since the previous frame
+extern float musicData[spectrumBins];  // weighted spectrum, uploaded as "musicdata"
+extern GLuint currentProgram;          // program last made current by a draw; 0 after each frame
+
+// Back to the start-of-process values, for a fresh show in tests.
+void resetFrameValues();
+
+}  // namespace glowmarch

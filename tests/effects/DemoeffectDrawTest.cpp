@@ -1,0 +1,99 @@
+#include <GL/glew.h>
+#include <gtest/gtest.h>
+
+#include <array>
+#include <vector>
+
+#include "effects/Demoeffect.h"
+#include "effects/FrameValues.h"
+#include "tests/support/TestShow.h"
+
+namespace glowmarch {
+namespace {
+
+using Matrix = std::array<float, 16>;
+
+Matrix currentModelView() {
+  Matrix m{};
+  glGetFloatv(GL_MODELVIEW_MATRIX, m.data());
+  return m;
+}
+
+// Records the model-view matrix and colour it is drawn with.
+class Probe : public Demoeffect {
+ public:
+  std::vector<Matrix> seen;
+  void draw() override {
+    Demoeffect::draw();
+    seen.push_back(currentModelView());
+  }
+};
+
+class DemoeffectDraw : public testing::GlTest {};
+
+TEST_F(DemoeffectDraw, GroupPlacesAndScalesItsChildrenInAppendOrder) {
+  Demoeffect group;
+  group.transform.point[0] = 1.0f;
+  group.scale = 2.0;
+  group.scaleY = 3.0;
+  Probe first;
+  Probe second;
+  second.transform.point[2] = -1.0f;
+  group.addChild(&first);
+  group.addChild(&second);
+
+  glLoadIdentity();
+  group.draw();
+
+  ASSERT_EQ(first.seen.size(), 1u);
+  ASSERT_EQ(second.seen.size(), 1u);
+  const Matrix& a = first.seen[0];
+  EXPECT_FLOAT_EQ(a[0], 2.0f);   // x scale
+  EXPECT_FLOAT_EQ(a[5], 6.0f);   // y scale: scale * scaleY
+  EXPECT_FLOAT_EQ(a[10], 2.0f);  // z scale
+  EXPECT_FLOAT_EQ(a[12], 1.0f);  // translation from the group
+  const Matrix& b = second.seen[0];
+  EXPECT_FLOAT_EQ(b[14], -2.0f);  // child's own z offset, scaled by the group
+  // Each child is bracketed by push and pop: the group's matrix is intact afterwards.
+  const Matrix after = currentModelView();
+  EXPECT_FLOAT_EQ(after[0], 2.0f);
+  EXPECT_FLOAT_EQ(after[12], 1.0f);
+}
+
+TEST_F(DemoeffectDraw, NeutralPlacementIsTheIdentityAndDirectionTurnsInTurns) {
+  Probe probe;
+  glLoadIdentity();
+  probe.draw();
+  const Matrix identity = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+  for (int i = 0; i < 16; ++i) EXPECT_NEAR(probe.seen[0][i], identity[i], 1e-6) << i;
+
+  // A quarter turn about Y maps +X to -Z.
+  probe.transform.direction[0] = 0.75f;
+  glLoadIdentity();
+  probe.draw();
+  EXPECT_NEAR(probe.seen[1][0], 0.0f, 1e-6);
+  EXPECT_NEAR(probe.seen[1][2], -1.0f, 1e-6);
+}
+
+TEST_F(DemoeffectDraw, ColourAndTextureAreHandedToGl) {
+  Demoeffect effect;
+  effect.color[0] = 10;
+  effect.color[1] = 20;
+  effect.color[2] = 30;
+  effect.color[3] = 40;
+  GLuint texture = 0;
+  glGenTextures(1, &texture);
+  effect.texture = texture;
+  effect.draw();
+  GLfloat colour[4];
+  glGetFloatv(GL_CURRENT_COLOR, colour);
+  EXPECT_NEAR(colour[0] * 255.0f, 10.0f, 0.01f);
+  EXPECT_NEAR(colour[3] * 255.0f, 40.0f, 0.01f);
+  GLint bound = 0;
+  glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+  EXPECT_EQ(static_cast<GLuint>(bound), texture);
+  glDeleteTextures(1, &texture);
+}
+
+}  // namespace
+}  // namespace glowmarch

@@ -1,0 +1,91 @@
+#include "tests/support/GlContext.h"
+
+#include <GL/glu.h>
+#include <SDL2/SDL.h>
+
+namespace glowmarch::testing {
+
+GlContext::GlContext(int width, int height) : w(width), h(height) {
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+    error = std::string("SDL video: ") + SDL_GetError();
+    return;
+  }
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+  SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+  SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
+  SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
+  window = SDL_CreateWindow("glowmarch test", 0, 0, width, height, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+  if (window == nullptr) {
+    error = std::string("SDL window: ") + SDL_GetError();
+    return;
+  }
+  context = SDL_GL_CreateContext(window);
+  if (context == nullptr) {
+    error = std::string("GL context: ") + SDL_GetError();
+    return;
+  }
+  glewExperimental = GL_TRUE;
+  const GLenum glew = glewInit();
+  if (glew != GLEW_OK) {
+    error = reinterpret_cast<const char*>(glewGetErrorString(glew));
+    return;
+  }
+  glGenFramebuffers(1, &framebuffer);
+  glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+  glGenRenderbuffers(1, &colorBuffer);
+  glBindRenderbuffer(GL_RENDERBUFFER, colorBuffer);
+  glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width, height);
+  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colorBuffer);
+  glGenRenderbuffers(1, &depthBuffer);
+  glBindRenderbuffer(GL_RENDERBUFFER, depthBuffer);
+  glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, width, height);
+  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, depthBuffer);
+  if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+    error = "offscreen framebuffer incomplete";
+    return;
+  }
+  bindTarget();
+  takeError();  // glewInit may leave an error behind on some drivers
+}
+
+GlContext::~GlContext() {
+  if (context != nullptr) SDL_GL_DeleteContext(context);
+  if (window != nullptr) SDL_DestroyWindow(window);
+  SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+void GlContext::bindTarget() {
+  glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+  glViewport(0, 0, w, h);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  gluPerspective(45.0, static_cast<double>(w) / h, static_cast<double>(0.1f), 1000.0);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+}
+
+std::array<std::uint8_t, 4> GlContext::pixel(int x, int y) const {
+  std::array<std::uint8_t, 4> rgba{};
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadPixels(x, y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+  return rgba;
+}
+
+std::vector<std::uint8_t> GlContext::readAll() const {
+  std::vector<std::uint8_t> rgba(static_cast<std::size_t>(w) * h * 4);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+  return rgba;
+}
+
+GLenum GlContext::takeError() {
+  GLenum first = GL_NO_ERROR;
+  for (GLenum e = glGetError(); e != GL_NO_ERROR; e = glGetError()) {
+    if (first == GL_NO_ERROR) first = e;
+  }
+  return first;
+}
+
+}  // namespace glowmarch::testing

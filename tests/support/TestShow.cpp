@@ -1,0 +1,64 @@
+#include "tests/support/TestShow.h"
+
+#include <fstream>
+#include <random>
+
+#include "effects/EffectRegistry.h"
+#include "effects/FrameValues.h"
+#include "resources/ShaderLibrary.h"
+#include "resources/TextureLibrary.h"
+
+namespace glowmarch::testing {
+
+void resetShow() {
+  effects.clear();
+  resetFrameValues();
+  clearShaderLibrary();
+  clearTextureLibrary();
+}
+
+GlContext& sharedContext(int width, int height) {
+  static GlContext context(width, height);
+  return context;
+}
+
+void GlTest::SetUp() {
+  context = &sharedContext();
+  if (!context->ok()) GTEST_SKIP() << "no OpenGL context: " << context->failure();
+  resetShow();
+  context->bindTarget();
+  glUseProgram(0);
+  glClearColor(0, 0, 0, 0);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  GlContext::takeError();
+}
+
+void GlTest::TearDown() {
+  if (context != nullptr && context->ok()) {
+    EXPECT_EQ(GlContext::takeError(), static_cast<GLenum>(GL_NO_ERROR)) << "a GL call failed in this test";
+  }
+  resetShow();
+}
+
+ScratchFolder::ScratchFolder() {
+  std::random_device random;
+  previous = std::filesystem::current_path();
+  root = std::filesystem::temp_directory_path() / ("glowmarch-test-" + std::to_string(random()));
+  std::filesystem::create_directories(root);
+  std::filesystem::current_path(root);
+}
+
+ScratchFolder::~ScratchFolder() {
+  std::error_code ignored;
+  std::filesystem::current_path(previous, ignored);
+  std::filesystem::remove_all(root, ignored);
+}
+
+void ScratchFolder::write(const std::string& relative, std::string_view bytes) const {
+  const std::filesystem::path file = root / relative;
+  std::filesystem::create_directories(file.parent_path());
+  std::ofstream out(file, std::ios::binary);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+}  // namespace glowmarch::testing

@@ -1,0 +1,33 @@
+// Player start-up: the fixed GL state, the script read and listed, negative-time lines run.
+#include <GL/glew.h>
+
+#include <cstdio>
+
+#include "timeline/Player.h"
+
+namespace glowmarch {
+
+void Player::parseScript() {
+  std::uint64_t size = 0;
+  if (!readScriptFile(scriptText, size) || size == 0) return;
+  scriptLines = splitScript(scriptText.get(), size);
+}
+
+void Player::init() {
+  glShadeModel(GL_SMOOTH);
+  glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+  glClearDepth(1.0);
+  glEnable(GL_DEPTH_TEST);
+  glEnable(GL_BLEND);
+  glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
+  glHint(GL_POINT_SMOOTH_HINT, GL_NICEST);
+
+  parseScript();
+  for (ScriptLine& line : scriptLines) {
+    std::printf("%s %f\n", line.text, line.time);
+    if (line.time < 0.0) executeLine(*this, line);
+  }
+  std::fflush(stdout);
+}
+
+}  // namespace glowmarch
