@@ -1,6 +1,7 @@
 #include "timeline/Script.h"
 
 #include <cstdio>
+#include <filesystem>
 
 namespace glowmarch {
 
@@ -9,7 +10,9 @@ bool isBreak(char c) { return c == '\n' || c == '\r'; }
 }  // namespace
 
 bool readScriptFile(std::unique_ptr<char[]>& buffer, std::uint64_t& size, const char* path) {
-  std::FILE* file = std::fopen(path, "rb");
+  std::error_code error;
+  // A folder opens like a file on Linux and reports a bogus size: not a script.
+  std::FILE* file = std::filesystem::is_directory(path, error) ? nullptr : std::fopen(path, "rb");
   if (file == nullptr) {
     std::printf("Couldn't open: %s\n", path);
     return false;
@@ -17,7 +20,7 @@ bool readScriptFile(std::unique_ptr<char[]>& buffer, std::uint64_t& size, const 
   long end = -1;
   if (std::fseek(file, 0, SEEK_END) == 0) end = std::ftell(file);
   if (end < 0) {
-    // A folder or a pipe: nothing that can be read as a script.
+    // A pipe or device: nothing that can be read as a script.
     std::fclose(file);
     std::printf("Couldn't open: %s\n", path);
     return false;
