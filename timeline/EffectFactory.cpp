@@ -1,12 +1,16 @@
 // The script's type words for "new".
 #include <cstring>
 
+#include "effects/Image.h"
+#include "effects/Text.h"
 #include "timeline/Player.h"
 
 namespace glowmarch {
 
 std::unique_ptr<Demoeffect> createEffect(const char* type) {
   if (std::strcmp(type, "demoeffect") == 0) return std::make_unique<Demoeffect>();
+  if (std::strcmp(type, "text") == 0) return std::make_unique<Text>();
+  if (std::strcmp(type, "image") == 0) return std::make_unique<Image>();
   return nullptr;
 }
 

@@ -1,0 +1,64 @@
+#include "effects/Image.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "effects/FrameValues.h"
+#include "effects/LocalParameter.h"
+
+namespace glowmarch {
+
+namespace {
+
+// The children drew after the base bound our program and texture, and may have left theirs.
+void bindOwn(GLuint program, GLuint texture) {
+  if (program != currentProgram) {
+    glUseProgram(program);
+    currentProgram = program;
+  }
+  glActiveTexture(GL_TEXTURE0);
+  glBindTexture(GL_TEXTURE_2D, texture);
+}
+
+}  // namespace
+
+std::unique_ptr<Demoeffect> Image::clone() const { return std::make_unique<Image>(*this); }
+
+void Image::local(float, char* parameter) {
+  const auto split = splitLocalParameter(parameter);
+  if (!split) return;
+  if (std::strcmp(split->word, "aspect") == 0) aspect = std::atof(split->value);
+}
+
+void Image::draw() {
+  Demoeffect::draw();
+  bindOwn(shader, texture);
+  const GLboolean textured = glIsEnabled(GL_TEXTURE_2D);
+  const GLboolean blended = glIsEnabled(GL_BLEND);
+  glEnable(GL_TEXTURE_2D);
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  // Nearest keeps pixel art crisp when a small picture fills the screen.
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  const float h = static_cast<float>(aspect * 0.5);
+  glColor3f(1.0f, 1.0f, 1.0f);
+  glBegin(GL_QUADS);
+  // t = 1 is the top of the picture: the upload put the bottom row first.
+  glTexCoord2f(0.0f, 1.0f);
+  glVertex3f(-h, 0.5f, 0.0f);
+  glTexCoord2f(0.0f, 0.0f);
+  glVertex3f(-h, -0.5f, 0.0f);
+  glTexCoord2f(1.0f, 0.0f);
+  glVertex3f(h, -0.5f, 0.0f);
+  glTexCoord2f(1.0f, 1.0f);
+  glVertex3f(h, 0.5f, 0.0f);
+  glEnd();
+  // Linear again whatever it was: the texture may be shared with objects that expect it.
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  if (!textured) glDisable(GL_TEXTURE_2D);
+  if (!blended) glDisable(GL_BLEND);
+}
+
+}  // namespace glowmarch

@@ -1,0 +1,78 @@
+#include "effects/Text.h"
+
+#include <cstring>
+
+#include "effects/FrameValues.h"
+#include "effects/LocalParameter.h"
+#include "resources/TextureLibrary.h"
+
+namespace glowmarch {
+
+namespace {
+constexpr float cellSize = 1.0f / 16.0f;  // the font is a 16 x 16 grid of glyphs
+constexpr float advance = 0.5f;
+
+// The children drew after the base bound our program and texture, and may have left theirs.
+void bindOwn(GLuint program, GLuint texture) {
+  if (program != currentProgram) {
+    glUseProgram(program);
+    currentProgram = program;
+  }
+  glActiveTexture(GL_TEXTURE0);
+  glBindTexture(GL_TEXTURE_2D, texture);
+}
+}  // namespace
+
+Text::Text() { texture = findTexture("profont.png"); }
+
+std::unique_ptr<Demoeffect> Text::clone() const { return std::make_unique<Text>(*this); }
+
+void Text::local(float, char* parameter) {
+  const auto split = splitLocalParameter(parameter);
+  if (!split) return;
+  if (std::strcmp(split->word, "text") == 0) {
+    text = split->value;
+  } else if (std::strcmp(split->word, "append") == 0) {
+    text += split->value;
+  } else {
+    reportFailedLocal(*split);
+  }
+}
+
+void Text::draw() {
+  if (text.empty()) return;
+  Demoeffect::draw();
+  bindOwn(shader, texture);
+  const GLboolean textured = glIsEnabled(GL_TEXTURE_2D);
+  const GLboolean blended = glIsEnabled(GL_BLEND);
+  glEnable(GL_TEXTURE_2D);
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const unsigned c = static_cast<unsigned char>(text[i]);
+    if (c == 0) break;
+    // Rows count from the top of the picture, which the upload put at t = 1.
+    const float s0 = static_cast<float>(c % 16) * cellSize;
+    const float s1 = s0 + cellSize;
+    const float t0 = 1.0f - static_cast<float>(c / 16 + 1) * cellSize;
+    const float t1 = t0 + cellSize;
+    const float x0 = static_cast<float>(i) * advance;
+    const float x1 = static_cast<float>(i + 1) * advance;
+    // White, so the glyphs show the font's own colours and alpha.
+    glColor3f(1.0f, 1.0f, 1.0f);
+    glBegin(GL_QUADS);
+    glTexCoord2f(s0, t1);
+    glVertex3f(x0, 1.0f, 0.0f);
+    glTexCoord2f(s0, t0);
+    glVertex3f(x0, 0.0f, 0.0f);
+    glTexCoord2f(s1, t0);
+    glVertex3f(x1, 0.0f, 0.0f);
+    glTexCoord2f(s1, t1);
+    glVertex3f(x1, 1.0f, 0.0f);
+    glEnd();
+  }
+  if (!textured) glDisable(GL_TEXTURE_2D);
+  if (!blended) glDisable(GL_BLEND);
+}
+
+}  // namespace glowmarch
