@@ -7,6 +7,13 @@
 
 namespace glowmarch {
 
+// Compiles "data/shaders/<name>"; the stage type comes from the first of ".vert", ".frag", ".geom"
+// found in the name. A missing file registers an empty stage silently; a failed compile prints
+// its log and registers nothing, so the next request tries again. 0 when nothing was made.
+GLuint loadShaderSource(std::string_view name);
+// The registered stage, loading it on first request; 0 with a message when there is none.
+GLuint findShaderSource(std::string_view name);
+
 // Links a program from up to three sources (an empty name is skipped) and registers it
 // under `name`, replacing an earlier program of that name, even when linking fails.
 void createShaderProgram(std::string_view name, std::string_view source1, std::string_view source2,
