@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "effects/Image.h"
+#include "effects/Particles.h"
 #include "effects/Text.h"
 #include "timeline/Player.h"
 
@@ -10,6 +11,7 @@ namespace glowmarch {
 std::unique_ptr<Demoeffect> createEffect(const char* type) {
   if (std::strcmp(type, "demoeffect") == 0) return std::make_unique<Demoeffect>();
   if (std::strcmp(type, "text") == 0) return std::make_unique<Text>();
+  if (std::strcmp(type, "particles") == 0) return std::make_unique<Particles>();
   if (std::strcmp(type, "image") == 0) return std::make_unique<Image>();
   return nullptr;
 }

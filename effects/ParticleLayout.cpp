@@ -1,0 +1,222 @@
+#include "effects/ParticleLayout.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <numbers>
+
+#include "effects/FrameValues.h"
+#include "effects/Particles.h"
+
+namespace glowmarch {
+
+std::mt19937 particleEngine;
+
+void restartParticleRandom() { particleEngine.seed(std::mt19937::default_seed); }
+
+namespace {
+
+constexpr double twoPi = 2.0 * std::numbers::pi;
+
+// A fresh random number as the single-precision value every formula starts from.
+float r() { return static_cast<float>(particleRandom()); }
+
+float clampUnit(float value) { return value < 0.0f ? 0.0f : (value > 1.0f ? 1.0f : value); }
+
+void setVector(float* target, float x, float y, float z) {
+  target[0] = x;
+  target[1] = y;
+  target[2] = z;
+}
+
+// The thresholds are single-precision constants compared with the double scale, on purpose:
+// 0.01f is a little below 0.01, 0.99f a little above 0.99.
+bool shrunkAway(const Demoeffect& p) { return p.scale < 0.01f; }
+bool grownBack(const Demoeffect& p) { return p.scale > 0.99f; }
+
+// Column and row of one particle, and the field-wide values its layout needs.
+struct Cell {
+  int col;
+  int row;
+};
+
+struct Frame {
+  double time;
+  double delta;
+  bool handOver;  // the field's rebirthMarks bit
+};
+
+void markRebirth(const Particles& field, const Frame& frame, Demoeffect& p) {
+  if (p.state == 0 && shrunkAway(p)) {
+    p.state = 1;
+    if (frame.handOver) p.texture = field.texture;
+  }
+  if (p.state == 1 && grownBack(p)) p.state = 0;
+}
+
+void placeTown(const Particles& field, const Frame& frame, Cell cell, Demoeffect& p) {
+  const float gx = static_cast<float>(cell.col) * field.padX -
+                   static_cast<float>(std::int64_t{field.countX} - 1) * field.padX * 0.5f;
+  const float gz = static_cast<float>(cell.row) * field.padY -
+                   static_cast<float>(std::int64_t{field.countY} - 1) * field.padY * 0.5f;
+  float h = 0.0f;
+  switch (field.anim) {
+    case Particles::none:
+      p.scale = 1.0;
+      break;
+    case Particles::sine:
+    case Particles::dinky: {
+      // The ripple's centre is the cell at countX div 2, countY div 2: off centre for even counts.
+      const double dr = static_cast<double>(cell.row - field.countY / 2);
+      const double dc = static_cast<double>(cell.col - field.countX / 2);
+      const double wave = std::sin(0.5 * std::sqrt(dr * dr + dc * dc) + 3.0 * frame.time);
+      if (field.anim == Particles::sine) {
+        h = static_cast<float>(3.0 * wave);
+        p.scale = 1.0;
+      } else {
+        p.scale = 0.5 * wave + 0.5;
+      }
+      break;
+    }
+    default:
+      break;
+  }
+  Transform& t = p.transform;
+  if (field.anim != Particles::burn) {
+    setVector(t.point, gx, h, gz);
+    return;
+  }
+  // A fountain: placed only when reborn, then left to fly off on its own deltaPoint while it shrinks.
+  if (shrunkAway(p)) {
+    setVector(t.point, gx, h, gz);
+    const float x = r() / 50.0f - 1.0f;
+    const float y = r() / 100.0f;
+    const float z = r() / 50.0f - 1.0f;
+    setVector(t.deltaPoint, x, y, z);
+    p.scale = 1.0;
+  }
+  p.scale -= (r() / 100.0f) * frame.delta;
+  p.color[0] = 0;
+  p.color[1] = 0;
+  p.color[2] = static_cast<std::uint8_t>(particleRandom());
+}
+
+void placeTube(const Particles& field, const Frame& frame, Cell cell, Demoeffect& p) {
+  float radius = field.padX;
+  float spacing = field.padY;
+  const float rowPhase = static_cast<float>(cell.row) * 0.4f;
+  switch (field.anim) {
+    case Particles::sine:
+    case Particles::wonk:
+      radius = static_cast<float>(2.5 * std::sin(rowPhase + 3.0 * frame.time) + field.padX + 2.5);
+      if (field.anim == Particles::wonk) spacing = radius;
+      break;
+    case Particles::dinky:
+      p.scale = 0.5 * std::sin(rowPhase + 3.0 * frame.time) + 0.5;
+      break;
+    case Particles::sinepulse: {
+      // One row alone has no fraction along the tube: it pulses first, like row 0 of a longer one.
+      const std::int64_t lastRow = std::int64_t{field.countY} - 1;
+      const float f = lastRow == 0 ? 0.0f : clampUnit(static_cast<float>(cell.row) / static_cast<float>(lastRow));
+      const float lag = static_cast<float>(field.countY) / 10.0f * f;
+      const float bracket = static_cast<float>((frame.time - field.timer) * 2.0 - lag);
+      const float u = clampUnit(bracket / 1.5f);
+      radius = static_cast<float>((field.padX + 2.5) - 2.5 * std::cos(twoPi * u));
+      break;
+    }
+    default:
+      break;
+  }
+  const double theta = cell.col * twoPi / field.countX;
+  const float c = static_cast<float>(cell.col) / static_cast<float>(field.countX);
+  const float x = static_cast<float>(std::sin(theta) * radius);
+  const float y = static_cast<float>(-(std::cos(theta) * radius));
+  const float z = static_cast<float>(cell.row) * spacing -
+                  static_cast<float>(std::int64_t{field.countY} - 1) * spacing * 0.5f;
+  Transform& t = p.transform;
+  const float d0 = t.direction[0];
+  const float d1 = t.direction[1];
+  if (field.anim == Particles::burn) {
+    if (shrunkAway(p)) {
+      setVector(t.point, x, y, z);
+      const float g = r() / 20.0f;
+      setVector(t.deltaPoint, d0 * g, d1 * g, c * g);
+      p.scale = 1.0;
+    }
+    p.scale -= (r() / 40.0f) * frame.delta;
+  } else {
+    setVector(t.point, x, y, z);
+  }
+  // The roll follows the place on the ring.
+  setVector(t.direction, d0, d1, c);
+}
+
+void placeStar(const Particles& field, Demoeffect& p) {
+  // Placed once, while the field is being made; later frames leave the cloud alone.
+  if (field.initialised) return;
+  Transform& t = p.transform;
+  const float x = (0.5f - r() / 100.0f) * field.padX;
+  const float y = (0.5f - r() / 100.0f) * field.padY;
+  const float z = (0.5f - r() / 100.0f) * field.padX;
+  setVector(t.point, x, y, z);
+  const float d0 = r() / 100.0f;
+  const float d1 = r() / 100.0f;
+  const float d2 = r() / 100.0f;
+  setVector(t.direction, d0, d1, d2);
+}
+
+}  // namespace
+
+void layoutParticles(Particles& field, double time, double delta) {
+  const std::int64_t total = std::int64_t{field.countX} * field.countY;
+  if (total < 1) return;
+  const std::size_t count = std::min(field.children.size(), static_cast<std::size_t>(total));
+  const Frame frame{time, delta, (field.state & Particles::rebirthMarks) != 0};
+  const bool marks = frame.handOver || field.anim == Particles::burn;
+  // Column and row advance together; a negative countX (both counts negative) needs the division.
+  const bool stepping = field.countX > 0;
+  Cell cell{0, 0};
+  for (std::size_t i = 0; i < count; ++i) {
+    if (!stepping) {
+      const std::int64_t index = static_cast<std::int64_t>(i);
+      cell = {static_cast<int>(index % field.countX), static_cast<int>(index / field.countX)};
+    }
+    Demoeffect& p = *field.children[i];
+    // Marks come before the layout, so a burn particle is marked in the pass that rebirths it.
+    if (marks) markRebirth(field, frame, p);
+    switch (field.type) {
+      case Particles::town:
+        placeTown(field, frame, cell, p);
+        break;
+      case Particles::tube:
+        placeTube(field, frame, cell, p);
+        break;
+      case Particles::starfield:
+        placeStar(field, p);
+        break;
+      default:  // spike: the particles stay where their template put them
+        break;
+    }
+    if (stepping && ++cell.col == field.countX) {
+      cell.col = 0;
+      ++cell.row;
+    }
+  }
+}
+
+void layoutParticles(Particles& field) { layoutParticles(field, musicTime, frameDelta); }
+
+void initParticles(Particles& field, const Demoeffect& model) {
+  if (field.initialised) return;
+  const std::int64_t total = std::int64_t{field.countY} * field.countX;
+  if (total > Particles::maxParticles) {
+    std::printf("Can't make %lld particles: at most %lld\n", static_cast<long long>(total),
+                static_cast<long long>(Particles::maxParticles));
+    return;
+  }
+  for (std::int64_t i = 0; i < total; ++i) field.adoptParticle(model.clone());
+  layoutParticles(field);
+  field.initialised = true;
+}
+
+}  // namespace glowmarch
