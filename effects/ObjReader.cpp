@@ -1,0 +1,323 @@
+#include "effects/ObjReader.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <unordered_map>
+
+namespace glowmarch {
+
+namespace {
+
+// Longer lines never fit the player's 256-byte line buffer; they are dropped whole.
+constexpr std::size_t maxLineLength = 255;
+
+inline bool isSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+inline const char* skipSpaces(const char* p, const char* end) {
+  while (p < end && isSpace(*p)) ++p;
+  return p;
+}
+
+// Reads a float the way "%f" does (white space, then what strtof accepts); nullptr when there
+// is none. from_chars is exact and fast but knows neither '+' nor hexadecimal, and leaves the
+// value alone when it is out of range: those rare cases go to strtof.
+const char* readFloat(const char* p, const char* end, float& value) {
+  p = skipSpaces(p, end);
+  if (p == end) return nullptr;
+  const char* start = p;
+  if (*p == '+') {
+    ++p;
+    if (p == end || *p == '+' || *p == '-') return nullptr;
+  }
+  const char* digits = (p < end && *p == '-') ? p + 1 : p;
+  const bool hexadecimal = end - digits >= 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X');
+  if (!hexadecimal) {
+    const std::from_chars_result result = std::from_chars(p, end, value);
+    if (result.ec == std::errc()) return result.ptr;
+    if (result.ec == std::errc::invalid_argument) return nullptr;
+  }
+  char copy[maxLineLength + 1];
+  const std::size_t length = std::min(static_cast<std::size_t>(end - start), maxLineLength);
+  std::memcpy(copy, start, length);
+  copy[length] = '\0';
+  char* stop = nullptr;
+  const float slow = std::strtof(copy, &stop);
+  if (stop == copy) return nullptr;
+  value = slow;
+  return start + (stop - copy);
+}
+
+// Reads an integer the way "%d" does; nullptr when there is none. Huge values saturate, so they
+// stay out of range instead of wrapping onto a valid index.
+const char* readIndex(const char* p, const char* end, std::int64_t& value) {
+  p = skipSpaces(p, end);
+  bool negative = false;
+  if (p < end && (*p == '+' || *p == '-')) negative = *p++ == '-';
+  if (p == end || *p < '0' || *p > '9') return nullptr;
+  constexpr std::int64_t saturated = std::int64_t{1} << 40;
+  std::int64_t number = 0;
+  for (; p < end && *p >= '0' && *p <= '9'; ++p) {
+    if (number < saturated) number = number * 10 + (*p - '0');
+  }
+  value = negative ? -number : number;
+  return p;
+}
+
+inline const char* expect(const char* p, const char* end, char c) { return p != nullptr && p < end && *p == c ? p + 1 : nullptr; }
+
+struct Corner {
+  std::int64_t position = -1;
+  std::int64_t texture = -1;
+  std::int64_t normal = -1;
+};
+
+enum class FaceForm { positions, positionsNormals, positionsTexturesNormals, positionsTextures };
+
+// The first three corners of a face line (after "f"); false when any of them does not parse.
+bool readCorners(const char* p, const char* end, FaceForm form, Corner (&corners)[3]) {
+  for (Corner& corner : corners) {
+    p = readIndex(p, end, corner.position);
+    switch (form) {
+      case FaceForm::positions:
+        break;
+      case FaceForm::positionsNormals:
+        p = expect(expect(p, end, '/'), end, '/');
+        if (p != nullptr) p = readIndex(p, end, corner.normal);
+        break;
+      case FaceForm::positionsTexturesNormals:
+        p = expect(p, end, '/');
+        if (p != nullptr) p = readIndex(p, end, corner.texture);
+        p = expect(p, end, '/');
+        if (p != nullptr) p = readIndex(p, end, corner.normal);
+        break;
+      case FaceForm::positionsTextures:
+        p = expect(p, end, '/');
+        if (p != nullptr) p = readIndex(p, end, corner.texture);
+        break;
+    }
+    if (p == nullptr) return false;
+  }
+  return true;
+}
+
+// The form is chosen by searching the line (up to a zero byte, as a C string search would) for
+// "//", then for "/"; with a single slash the first corner tells p/t/n from p/t.
+FaceForm faceForm(const char* p, const char* end) {
+  bool slash = false;
+  for (; p < end && *p != '\0'; ++p) {
+    if (*p != '/') continue;
+    if (p + 1 < end && p[1] == '/') return FaceForm::positionsNormals;
+    slash = true;
+  }
+  return slash ? FaceForm::positionsTexturesNormals : FaceForm::positions;
+}
+
+bool secondSlashFollowsTexture(const char* p, const char* end) {
+  std::int64_t ignored = 0;
+  p = readIndex(p, end, ignored);
+  p = expect(p, end, '/');
+  if (p != nullptr) p = readIndex(p, end, ignored);
+  return expect(p, end, '/') != nullptr;
+}
+
+inline bool within(std::int64_t index, std::size_t count) {
+  return index >= 1 && static_cast<std::uint64_t>(index) <= count;
+}
+
+// The map from (position, normal, texture) to vertex number. Each position keeps a short chain
+// of the combinations met with it; a position met with very many combinations moves on to a
+// hash table, so a hostile file cannot make the search quadratic.
+class VertexIndexMap {
+ public:
+  // The number stored under the key; `next` is stored (and `inserted` set) when the key is new.
+  std::uint32_t findOrInsert(std::int32_t position, std::int32_t normal, std::int32_t texture, std::uint32_t next,
+                             bool& inserted) {
+    if (static_cast<std::size_t>(position) >= heads.size()) heads.resize(static_cast<std::size_t>(position) + 1);
+    Head& head = heads[static_cast<std::size_t>(position)];
+    for (std::int32_t v = head.first; v >= 0; v = nodes[static_cast<std::size_t>(v)].next) {
+      const Node& node = nodes[static_cast<std::size_t>(v)];
+      if (node.normal == normal && node.texture == texture) {
+        inserted = false;
+        return static_cast<std::uint32_t>(v);
+      }
+    }
+    if (head.length >= chainLimit) {
+      auto [found, added] = crowded.try_emplace(Key{position, normal, texture}, next);
+      inserted = added;
+      if (added) nodes.push_back(Node{normal, texture, -1});
+      return found->second;
+    }
+    inserted = true;
+    nodes.push_back(Node{normal, texture, head.first});
+    head.first = static_cast<std::int32_t>(next);
+    ++head.length;
+    return next;
+  }
+
+ private:
+  static constexpr std::uint32_t chainLimit = 32;
+  struct Head {
+    std::int32_t first = -1;
+    std::uint32_t length = 0;
+  };
+  struct Node {  // indexed by vertex number
+    std::int32_t normal;
+    std::int32_t texture;
+    std::int32_t next;
+  };
+  struct Key {
+    std::int32_t position, normal, texture;
+    bool operator==(const Key&) const = default;
+  };
+  struct KeyHash {
+    std::size_t operator()(const Key& key) const {
+      std::uint64_t h = static_cast<std::uint32_t>(key.position);
+      h = h * 0x9E3779B97F4A7C15ull ^ static_cast<std::uint32_t>(key.normal);
+      h = h * 0x9E3779B97F4A7C15ull ^ static_cast<std::uint32_t>(key.texture);
+      return static_cast<std::size_t>(h ^ (h >> 29));
+    }
+  };
+  std::vector<Head> heads;
+  std::vector<Node> nodes;
+  std::unordered_map<Key, std::uint32_t, KeyHash> crowded;
+};
+
+class Reader {
+ public:
+  ObjMesh mesh;
+
+  void line(const char* p, const char* end) {
+    if (end - p < 2) return;
+    if (p[0] == 'v') {
+      if (p[1] == ' ') {
+        std::array<float, 3> position{};
+        readFloats(p + 1, end, position.data(), 3);
+        positions.push_back(position);
+      } else if (p[1] == 'n') {
+        std::array<float, 3> normal{};
+        readFloats(p + 2, end, normal.data(), 3);
+        normals.push_back(normal);
+      } else if (p[1] == 't') {
+        std::array<float, 2> texcoord{};
+        readFloats(p + 2, end, texcoord.data(), 2);
+        texcoords.push_back(texcoord);
+      }
+    } else if (p[0] == 'f' && p[1] == ' ') {
+      face(p + 1, end);
+    }
+  }
+
+ private:
+  std::vector<std::array<float, 3>> positions;
+  std::vector<std::array<float, 3>> normals;
+  std::vector<std::array<float, 2>> texcoords;
+  VertexIndexMap vertexIndexMap;
+  Vertex corners[3] = {};  // carried from face to face, as the player always has
+  std::uint32_t nextVertex = 0;
+
+  // Values after the first one that does not parse read as 0.
+  static void readFloats(const char* p, const char* end, float* values, int count) {
+    for (int i = 0; i < count && p != nullptr; ++i) p = readFloat(p, end, values[i]);
+  }
+
+  void face(const char* p, const char* end) {
+    FaceForm form = faceForm(p, end);
+    if (form == FaceForm::positionsTexturesNormals && !secondSlashFollowsTexture(p, end)) {
+      form = FaceForm::positionsTextures;
+    }
+    Corner read[3];
+    if (!readCorners(p, end, form, read)) return;
+    for (const Corner& corner : read) {
+      if (!within(corner.position, positions.size())) return;
+      if (corner.normal != -1 && !within(corner.normal, normals.size())) return;
+      if (corner.texture != -1 && !within(corner.texture, texcoords.size())) return;
+    }
+    for (int k = 0; k < 3; ++k) {
+      Vertex& vertex = corners[k];
+      const auto& position = positions[static_cast<std::size_t>(read[k].position - 1)];
+      std::memcpy(vertex.position, position.data(), sizeof vertex.position);
+      if (read[k].normal != -1) {
+        std::memcpy(vertex.normal, normals[static_cast<std::size_t>(read[k].normal - 1)].data(), sizeof vertex.normal);
+      }
+      if (read[0].texture != -1) {
+        std::memcpy(vertex.texcoords, texcoords[static_cast<std::size_t>(read[k].texture - 1)].data(),
+                    sizeof vertex.texcoords);
+      }
+    }
+    for (int k = 0; k < 3; ++k) {
+      bool inserted = false;
+      const std::uint32_t number =
+          vertexIndexMap.findOrInsert(static_cast<std::int32_t>(read[k].position), static_cast<std::int32_t>(read[k].normal),
+                                      static_cast<std::int32_t>(read[k].texture), nextVertex, inserted);
+      if (inserted) {
+        ++nextVertex;
+        mesh.vertices.push_back(corners[k]);
+      }
+      mesh.indices.push_back(number);
+    }
+  }
+};
+
+struct FileBytes {
+  std::unique_ptr<char[]> data;
+  std::size_t size = 0;
+};
+
+std::optional<FileBytes> readWholeFile(const char* path) {
+  std::FILE* file = std::fopen(path, "rb");
+  if (file == nullptr) return std::nullopt;
+  std::error_code ignored;
+  const std::uintmax_t expected = std::filesystem::file_size(path, ignored);
+  FileBytes bytes;
+  // The size is only a hint: a file that changes while it is read is read to its actual end.
+  std::size_t capacity = expected == static_cast<std::uintmax_t>(-1) ? 0 : static_cast<std::size_t>(expected);
+  capacity = capacity + 1 < (1u << 16) ? (1u << 16) : capacity + 1;
+  bytes.data = std::make_unique_for_overwrite<char[]>(capacity);
+  for (;;) {
+    if (bytes.size == capacity) {
+      auto larger = std::make_unique_for_overwrite<char[]>(capacity * 2);
+      std::memcpy(larger.get(), bytes.data.get(), bytes.size);
+      bytes.data = std::move(larger);
+      capacity *= 2;
+    }
+    const std::size_t got = std::fread(bytes.data.get() + bytes.size, 1, capacity - bytes.size, file);
+    bytes.size += got;
+    if (got == 0) break;
+  }
+  const bool failed = std::ferror(file) != 0;
+  std::fclose(file);
+  if (failed) return std::nullopt;  // a folder opens, then fails to read
+  return bytes;
+}
+
+}  // namespace
+
+ObjMesh readObj(std::string_view text) {
+  Reader reader;
+  const char* p = text.data();
+  const char* end = p + text.size();
+  while (p < end) {
+    const char* newline = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+    const char* lineEnd = newline != nullptr ? newline : end;
+    const char* next = newline != nullptr ? newline + 1 : end;
+    // A CR before the LF belongs to the line end, as text-mode reading has it.
+    if (newline != nullptr && lineEnd > p && lineEnd[-1] == '\r') --lineEnd;
+    if (static_cast<std::size_t>(lineEnd - p) <= maxLineLength) reader.line(p, lineEnd);
+    p = next;
+  }
+  return std::move(reader.mesh);
+}
+
+std::optional<ObjMesh> readObjFile(const char* path) {
+  std::optional<FileBytes> bytes = readWholeFile(path);
+  if (!bytes) return std::nullopt;
+  return readObj(std::string_view(bytes->data.get(), bytes->size));
+}
+
+}  // namespace glowmarch

@@ -1,0 +1,28 @@
+// Reads Wavefront OBJ text into one de-duplicated vertex list and a triangle index list; no GL.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "effects/Demoeffect.h"
+
+namespace glowmarch {
+
+struct ObjMesh {
+  std::vector<Vertex> vertices;  // one per distinct (position, normal, texture) index triple, first seen first
+  std::vector<std::uint32_t> indices;  // three per face
+};
+
+// Reads "v", "vn", "vt" and "f" lines; every other line is skipped. A face is read in one of the
+// forms p, p//n, p/t/n or p/t, only its first three corners count, and a face whose corners do not
+// all parse, or whose indices fall outside the lists read so far, is skipped. Lines longer than
+// 255 characters are skipped. A corner that has no normal or texture coordinates keeps those of
+// the same corner of the previous face (zero on the first).
+ObjMesh readObj(std::string_view text);
+
+// The file read as above; nothing when it cannot be opened or read.
+std::optional<ObjMesh> readObjFile(const char* path);
+
+}  // namespace glowmarch
