@@ -1,0 +1,327 @@
+#include "effects/ObjReader.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace glowmarch {
+namespace {
+
+// The loader as a person would write it from its description, line by line with sscanf and a
+// three-level map, plus the rules for faces it cannot use. The fast reader must match it exactly.
+ObjMesh referenceRead(const std::string& text) {
+  std::vector<std::array<float, 3>> positions;
+  std::vector<std::array<float, 3>> normals;
+  std::vector<std::array<float, 2>> texcoords;
+  std::map<int, std::map<int, std::map<int, int>>> vertexIndexMap;
+  Vertex corners[3] = {};
+  int nextVertex = 0;
+  ObjMesh mesh;
+  std::istringstream in(text);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.size() > 255) continue;
+    const char* s = line.c_str();
+    if (s[0] == 'v' && s[1] == ' ') {
+      float x = 0, y = 0, z = 0;
+      std::sscanf(s, "v %f %f %f", &x, &y, &z);
+      positions.push_back({x, y, z});
+    } else if (s[0] == 'v' && s[1] == 'n') {
+      float x = 0, y = 0, z = 0;
+      std::sscanf(s, "vn %f %f %f", &x, &y, &z);
+      normals.push_back({x, y, z});
+    } else if (s[0] == 'v' && s[1] == 't') {
+      float u = 0, v = 0;
+      std::sscanf(s, "vt %f %f", &u, &v);
+      texcoords.push_back({u, v});
+    } else if (s[0] == 'f' && s[1] == ' ') {
+      int p[3] = {-1, -1, -1}, t[3] = {-1, -1, -1}, n[3] = {-1, -1, -1};
+      bool ok = false;
+      if (std::strstr(s, "//") != nullptr) {
+        ok = std::sscanf(s, "f %d//%d %d//%d %d//%d", &p[0], &n[0], &p[1], &n[1], &p[2], &n[2]) == 6;
+      } else if (std::strstr(s, "/") != nullptr) {
+        ok = std::sscanf(s, "f %d/%d/%d %d/%d/%d %d/%d/%d", &p[0], &t[0], &n[0], &p[1], &t[1], &n[1], &p[2], &t[2],
+                         &n[2]) == 9;
+        if (!ok) {
+          n[0] = n[1] = n[2] = -1;
+          ok = std::sscanf(s, "f %d/%d %d/%d %d/%d", &p[0], &t[0], &p[1], &t[1], &p[2], &t[2]) == 6;
+        }
+      } else {
+        ok = std::sscanf(s, "f %d %d %d", &p[0], &p[1], &p[2]) == 3;
+      }
+      for (int k = 0; k < 3 && ok; ++k) {
+        ok = p[k] >= 1 && p[k] <= static_cast<int>(positions.size()) &&
+             (n[k] == -1 || (n[k] >= 1 && n[k] <= static_cast<int>(normals.size()))) &&
+             (t[k] == -1 || (t[k] >= 1 && t[k] <= static_cast<int>(texcoords.size())));
+      }
+      if (!ok) continue;
+      for (int k = 0; k < 3; ++k) {
+        if (t[0] != -1) std::memcpy(corners[k].texcoords, texcoords[t[k] - 1].data(), 8);
+        if (n[k] != -1) std::memcpy(corners[k].normal, normals[n[k] - 1].data(), 12);
+        std::memcpy(corners[k].position, positions[p[k] - 1].data(), 12);
+      }
+      for (int k = 0; k < 3; ++k) {
+        auto& byTexture = vertexIndexMap[p[k]][n[k]];
+        if (byTexture.find(t[k]) == byTexture.end()) {
+          byTexture[t[k]] = nextVertex++;
+          mesh.vertices.push_back(corners[k]);
+        }
+        mesh.indices.push_back(static_cast<std::uint32_t>(byTexture[t[k]]));
+      }
+    }
+  }
+  return mesh;
+}
+
+void expectSameMesh(const ObjMesh& actual, const ObjMesh& expected) {
+  ASSERT_EQ(actual.vertices.size(), expected.vertices.size());
+  EXPECT_EQ(actual.indices, expected.indices);
+  for (std::size_t i = 0; i < expected.vertices.size(); ++i) {
+    // Bit for bit: the same rounding of every number.
+    EXPECT_EQ(std::memcmp(&actual.vertices[i], &expected.vertices[i], sizeof(Vertex)), 0) << "vertex " << i;
+  }
+}
+
+std::array<float, 3> position(const ObjMesh& mesh, std::size_t index) {
+  const Vertex& v = mesh.vertices.at(mesh.indices.at(index));
+  return {v.position[0], v.position[1], v.position[2]};
+}
+
+std::array<float, 3> normal(const ObjMesh& mesh, std::size_t index) {
+  const Vertex& v = mesh.vertices.at(mesh.indices.at(index));
+  return {v.normal[0], v.normal[1], v.normal[2]};
+}
+
+// A unit cube: 8 corners, 6 face normals, 4 texture corners; two triangles per side.
+const char* const cubeHeader =
+    "# cube\n"
+    "o Cube\n"
+    "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nv 0 0 1\nv 1 0 1\nv 1 1 1\nv 0 1 1\n"
+    "vn 0 0 -1\nvn 0 0 1\nvn 0 -1 0\nvn 0 1 0\nvn -1 0 0\nvn 1 0 0\n"
+    "vt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\n"
+    "s off\n";
+// Corner positions of each side and its normal number.
+const int cubeSides[6][5] = {{1, 4, 3, 2, 1}, {5, 6, 7, 8, 2}, {1, 2, 6, 5, 3},
+                             {4, 8, 7, 3, 4}, {1, 5, 8, 4, 5}, {2, 3, 7, 6, 6}};
+
+std::string cube(const char* form) {
+  std::string text = cubeHeader;
+  char line[128];
+  for (const auto& side : cubeSides) {
+    const int triangles[2][3] = {{0, 1, 2}, {0, 2, 3}};
+    for (const auto& triangle : triangles) {
+      text += "f";
+      for (int corner : triangle) {
+        const int p = side[corner], t = corner + 1, n = side[4];
+        if (std::strcmp(form, "p") == 0) std::snprintf(line, sizeof line, " %d", p);
+        if (std::strcmp(form, "p//n") == 0) std::snprintf(line, sizeof line, " %d//%d", p, n);
+        if (std::strcmp(form, "p/t/n") == 0) std::snprintf(line, sizeof line, " %d/%d/%d", p, t, n);
+        text += line;
+      }
+      text += "\n";
+    }
+  }
+  return text;
+}
+
+TEST(ObjReader, CubeGivesOneVertexPerDistinctCornerInAllThreeFaceForms) {
+  const std::vector<float> cubePositions = {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0, 0, 0, 1, 1, 0, 1, 1, 1, 1, 0, 1, 1};
+  for (const char* form : {"p//n", "p/t/n", "p"}) {
+    SCOPED_TRACE(form);
+    const ObjMesh mesh = readObj(cube(form));
+    EXPECT_EQ(mesh.vertices.size(), std::strcmp(form, "p") == 0 ? 8u : 24u);
+    ASSERT_EQ(mesh.indices.size(), 36u);
+    for (std::size_t i = 0; i < 36; ++i) {
+      const int side = static_cast<int>(i / 6);
+      const int corner = (i % 6 < 3) ? static_cast<int>(i % 3) : std::array{0, 2, 3}[i % 3];
+      const int p = cubeSides[side][corner];
+      EXPECT_EQ(position(mesh, i), (std::array<float, 3>{cubePositions[3 * (p - 1)], cubePositions[3 * (p - 1) + 1],
+                                                         cubePositions[3 * (p - 1) + 2]}))
+          << i;
+    }
+    // Vertices are numbered in the order their corner is first met.
+    EXPECT_EQ(std::vector<std::uint32_t>(mesh.indices.begin(), mesh.indices.begin() + 6),
+              (std::vector<std::uint32_t>{0, 1, 2, 0, 2, 3}));
+  }
+  const ObjMesh lit = readObj(cube("p//n"));
+  EXPECT_EQ(normal(lit, 0), (std::array<float, 3>{0, 0, -1}));
+  EXPECT_EQ(normal(lit, 35), (std::array<float, 3>{1, 0, 0}));
+  const ObjMesh textured = readObj(cube("p/t/n"));
+  const Vertex& third = textured.vertices[textured.indices[2]];
+  EXPECT_EQ(third.texcoords[0], 1.0f);
+  EXPECT_EQ(third.texcoords[1], 1.0f);
+}
+
+TEST(ObjReader, PolygonsGiveTheTriangleOfTheirFirstThreeCorners) {
+  const ObjMesh mesh = readObj("v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nv 5 5 5\nf 1 2 3 4\nf 4 3 2 1 5\n");
+  ASSERT_EQ(mesh.indices.size(), 6u);
+  EXPECT_EQ(mesh.vertices.size(), 4u);
+  EXPECT_EQ(position(mesh, 0), (std::array<float, 3>{0, 0, 0}));
+  EXPECT_EQ(position(mesh, 2), (std::array<float, 3>{1, 1, 0}));
+  EXPECT_EQ(position(mesh, 3), (std::array<float, 3>{0, 1, 0}));
+  EXPECT_EQ(position(mesh, 5), (std::array<float, 3>{1, 0, 0}));
+}
+
+TEST(ObjReader, FacesThatCannotBeReadOrPointOutsideTheListsAreSkipped) {
+  const ObjMesh mesh = readObj(
+      "v 0 0 0\nv 1 0 0\nv 0 1 0\nvn 0 0 1\nvt 0.25 0.75\nvt 1 0\n"
+      "f 0 1 2\n"              // OBJ counts from 1
+      "f -1 -2 -3\n"           // relative indices are not supported
+      "f 1 2 4\n"              // no fourth position (yet)
+      "f 1//1 2//1 3//2\n"     // no second normal
+      "f 1/3/1 2/1/1 3/1/1\n"  // no third texture coordinate
+      "f 1 2\n"                // fewer than three corners
+      "f\n"
+      "f 1/1/1 2/2 3/2/1\n"  // corners of different forms
+      "f 1 2 3x\n"           // trailing junk after the third corner is ignored: read
+      "f 1 2 99999999999999999999\n"
+      "f 1/1 2/2 3/2\n"  // position/texture form: read, no normal
+      "v 1 1 0\n"
+      "f 1 2 4\n");  // now the fourth position exists
+  ASSERT_EQ(mesh.indices.size(), 9u);
+  EXPECT_EQ(position(mesh, 2), (std::array<float, 3>{0, 1, 0}));
+  const Vertex& textured = mesh.vertices[mesh.indices[3]];
+  EXPECT_EQ(textured.texcoords[0], 0.25f);
+  EXPECT_EQ(textured.texcoords[1], 0.75f);
+  EXPECT_EQ(position(mesh, 8), (std::array<float, 3>{1, 1, 0}));
+  expectSameMesh(mesh, referenceRead(
+                           "v 0 0 0\nv 1 0 0\nv 0 1 0\nvn 0 0 1\nvt 0.25 0.75\nvt 1 0\n"
+                           "f 0 1 2\nf -1 -2 -3\nf 1 2 4\nf 1//1 2//1 3//2\nf 1/3/1 2/1/1 3/1/1\nf 1 2\nf\n"
+                           "f 1/1/1 2/2 3/2/1\nf 1 2 3x\nf 1/1 2/2 3/2\nv 1 1 0\nf 1 2 4\n"));
+}
+
+TEST(ObjReader, LinesLongerThan255CharactersAreSkippedAndReadingGoesOn) {
+  const std::string exactly255 = "v 7 8 9" + std::string(255 - 7, ' ');
+  const std::string exactly256 = "v 4 5 6" + std::string(256 - 7, ' ');
+  const std::string text = "# " + std::string(5000, 'x') + "\n" + "v 1 2 3\n" + exactly256 + "\n" + exactly255 +
+                           "\r\n" + "v 0 0 1\n" + "f 1 2 3\n" + "f 1 2 3 " + std::string(300, '4') + "\n";
+  const ObjMesh mesh = readObj(text);
+  ASSERT_EQ(mesh.indices.size(), 3u);
+  EXPECT_EQ(position(mesh, 0), (std::array<float, 3>{1, 2, 3}));
+  EXPECT_EQ(position(mesh, 1), (std::array<float, 3>{7, 8, 9}));
+  EXPECT_EQ(position(mesh, 2), (std::array<float, 3>{0, 0, 1}));
+}
+
+TEST(ObjReader, CornersWithoutNormalsKeepThoseOfThePreviousFaceAndAreKeyedApart) {
+  const ObjMesh mesh = readObj(
+      "v 0 0 0\nv 1 0 0\nv 0 1 0\nvn 0 0 1\nvn 0 1 0\nvn 1 0 0\n"
+      "f 1 2 3\n"  // the first face has nothing to keep: zero normals
+      "f 1//1 2//2 3//3\n"
+      "f 3 1 2\n"
+      "v 1 1 1\n"
+      "f 2 4 1\n");  // corner k takes the normal of corner k of the face before
+  ASSERT_EQ(mesh.indices.size(), 12u);
+  EXPECT_EQ(mesh.vertices.size(), 7u);
+  EXPECT_EQ(normal(mesh, 0), (std::array<float, 3>{0, 0, 0}));
+  // The position-only corners were seen in the first face: same key, same vertex.
+  EXPECT_EQ(std::vector<std::uint32_t>(mesh.indices.begin() + 6, mesh.indices.end()),
+            (std::vector<std::uint32_t>{2, 0, 1, 1, 6, 0}));
+  EXPECT_EQ(normal(mesh, 4), (std::array<float, 3>{0, 1, 0}));
+  EXPECT_EQ(position(mesh, 10), (std::array<float, 3>{1, 1, 1}));
+  EXPECT_EQ(normal(mesh, 10), (std::array<float, 3>{0, 1, 0}));
+}
+
+TEST(ObjReader, NumbersAreReadAsScanfReadsThem) {
+  const std::string text =
+      "v +1.5e1\t  -2.25E-1 .5\n"
+      "v 1 2\n"  // a missing value reads as 0
+      "vn1 0 0\n"
+      "vt 0.5 0.25 0.125\n"
+      "v 0x1p3 1e40 -1e-50\n"
+      "v\t9 9 9\n"  // not a vertex line: the second character must be a space
+      "f 1/1/1 2/1/1 3/1/1\n"
+      "f\t1 2 4\n";
+  const ObjMesh mesh = readObj(text);
+  expectSameMesh(mesh, referenceRead(text));
+  ASSERT_EQ(mesh.vertices.size(), 3u);
+  const Vertex& first = mesh.vertices[0];
+  EXPECT_EQ(first.position[0], 15.0f);
+  EXPECT_EQ(first.position[1], -0.225f);
+  EXPECT_EQ(first.position[2], 0.5f);
+  EXPECT_EQ(first.normal[0], 1.0f);
+  EXPECT_EQ(first.texcoords[1], 0.25f);
+  EXPECT_EQ(mesh.vertices[1].position[2], 0.0f);
+  EXPECT_EQ(mesh.vertices[2].position[0], 8.0f);
+  EXPECT_TRUE(std::isinf(mesh.vertices[2].position[1]));
+  EXPECT_EQ(mesh.vertices[2].position[2], -0.0f);
+}
+
+TEST(ObjReader, MatchesTheStraightforwardLoaderOnAMixedFile) {
+  std::mt19937 random(7);
+  std::uniform_real_distribution<float> coordinate(-100.0f, 100.0f);
+  std::string text = "# mixed\r\nmtllib none.mtl\r\n";
+  char line[256];
+  int positions = 0, normals = 0, texcoords = 0;
+  for (int block = 0; block < 60; ++block) {
+    for (int i = 0; i < 6; ++i, ++positions) {
+      std::snprintf(line, sizeof line, i % 2 ? "v %.9g %.3e %g\r\n" : "v  %.7f\t%.2f %.9g\n", coordinate(random),
+                    coordinate(random), coordinate(random) * 1e-3f);
+      text += line;
+    }
+    for (int i = 0; i < 3; ++i, ++normals) {
+      std::snprintf(line, sizeof line, "vn %.6f %.6f %.6f\n", coordinate(random) / 100, coordinate(random) / 100,
+                    coordinate(random) / 100);
+      text += line;
+    }
+    for (int i = 0; i < 2; ++i, ++texcoords) {
+      std::snprintf(line, sizeof line, "vt %.5f %.5f\n", coordinate(random) / 200 + 0.5f, coordinate(random) / 200);
+      text += line;
+    }
+    text += block % 7 == 0 ? "g part\nusemtl x\n" : "s 1\n";
+    for (int face = 0; face < 12; ++face) {
+      // Indices reach a little past the lists now and then, and keys repeat often.
+      auto pick = [&](int count) { return std::uniform_int_distribution<int>(count > 8 ? count - 8 : 1, count + 1)(random); };
+      int p[4], t[4], n[4];
+      for (int k = 0; k < 4; ++k) {
+        p[k] = pick(positions);
+        t[k] = pick(texcoords);
+        n[k] = pick(normals);
+      }
+      switch ((face + block) % 5) {
+        case 0:
+          std::snprintf(line, sizeof line, "f %d %d %d\n", p[0], p[1], p[2]);
+          break;
+        case 1:
+          std::snprintf(line, sizeof line, "f %d//%d %d//%d %d//%d %d//%d\n", p[0], n[0], p[1], n[1], p[2], n[2], p[3],
+                        n[3]);
+          break;
+        case 2:
+          std::snprintf(line, sizeof line, "f %d/%d/%d %d/%d/%d %d/%d/%d\r\n", p[0], t[0], n[0], p[1], t[1], n[1], p[2],
+                        t[2], n[2]);
+          break;
+        case 3:
+          std::snprintf(line, sizeof line, "f %d/%d %d/%d %d/%d\n", p[0], t[0], p[1], t[1], p[2], t[2]);
+          break;
+        default:
+          std::snprintf(line, sizeof line, "f %d/%d/%d %d//%d %d\n", p[0], t[0], n[0], p[1], n[1], p[2]);
+          break;
+      }
+      text += line;
+    }
+    if (block % 11 == 0) text += "# " + std::string(400, '-') + "\n";
+  }
+  const ObjMesh expected = referenceRead(text);
+  EXPECT_GT(expected.vertices.size(), 300u);
+  EXPECT_GT(expected.indices.size(), 800u);
+  expectSameMesh(readObj(text), expected);
+}
+
+TEST(ObjReader, EmptyOrFacelessTextGivesNoVertexAndUnreadableFilesGiveNothing) {
+  EXPECT_TRUE(readObj("").vertices.empty());
+  EXPECT_TRUE(readObj("v 1 2 3\nv 4 5 6\nv 7 8 9\n").vertices.empty());
+  EXPECT_TRUE(readObj(std::string_view("v 1 2 3\0f 1 1 1", 15)).vertices.empty());
+  EXPECT_FALSE(readObjFile("/nonexistent/glowmarch/model.obj").has_value());
+  EXPECT_FALSE(readObjFile("/").has_value());
+}
+
+}  // namespace
+}  // namespace glowmarch
