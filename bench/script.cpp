@@ -75,7 +75,7 @@ void ParseListAndExecute(benchmark::State& state) {
   const int devNull = open("/dev/null", O_WRONLY);
   dup2(devNull, 1);
   for (auto _ : state) {
-    glowmarch::Player player;
+    glowmarch::Player player{glowmarch::Player::NotStarted{}};
     player.init();
     benchmark::DoNotOptimize(player.scene.data());
     state.PauseTiming();

@@ -2,13 +2,22 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
+#include "audio/AudioDevice.h"
+#include "audio/MusicStream.h"
 #include "effects/Demoeffect.h"
+#include "timeline/FrameLoop.h"
 #include "timeline/Script.h"
 
 namespace glowmarch {
+
+inline constexpr const char* musicPath = "data/music/QX07Synthpop_FINAL.mp3";
+
+// Opens the output the music plays on; nullptr when there is none.
+using AudioOpener = std::function<std::unique_ptr<audio::AudioDevice>()>;
 
 class Player {
  public:
@@ -17,11 +26,31 @@ class Player {
   std::vector<ScriptLine> scriptLines;
   std::uint32_t startTime = 0;
   std::uint32_t frameCount = 0;
-  std::uint32_t stream = 0;
+  std::unique_ptr<audio::AudioDevice> audioDevice;  // null when no output could be opened
+  std::unique_ptr<audio::MusicStream> stream;       // null when no music could be opened
+
+  // The show on the default output device: the script started, then the music.
+  // Needs a current GL context; audio failures are told in a message box and the show goes on.
+  Player();
+  // The same on the output `openAudio` gives (e.g. an audio::ManualDevice, or none).
+  explicit Player(const AudioOpener& openAudio);
+  // Nothing started, for tests and tools that drive the parts one by one.
+  struct NotStarted {};
+  explicit Player(NotStarted) {}
+  // Frees the music and the output; the effects and the resource registries are not touched.
+  ~Player();
+  Player(const Player&) = delete;
+  Player& operator=(const Player&) = delete;
+
+  // One frame: clocks, music, due script lines, drawing. True while the show goes on.
+  bool runFrame();
 
   // Fixed GL state, the script read and listed, its negative-time lines run.
   void init();
   void parseScript();
+
+ private:
+  char fpsText[fpsTextSize] = {};
 };
 
 // Runs one line's command and marks it executed.

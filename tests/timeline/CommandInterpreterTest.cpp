@@ -41,7 +41,7 @@ class Interpreter : public ::testing::Test {
     return found != nullptr ? *found : none;
   }
 
-  Player player;
+  Player player{Player::NotStarted{}};
   std::deque<std::vector<char>> buffers;
 };
 
@@ -241,7 +241,7 @@ TEST_F(Interpreter, LocalHandsTheWordWritableWithTheLineTime) {
 }
 
 void runEndLine() {
-  Player player;
+  Player player{Player::NotStarted{}};
   char text[] = "5 x END";
   ScriptLine line{5.0, text, false};
   executeLine(player, line);

@@ -21,7 +21,7 @@ TEST_F(PlayerInit, ListsEveryKeptLineAndRunsOnlyNegativeOnesInFileOrder) {
                "-0.5 SCENE append a\r\n"
                "0 a setpoint 1 2 3\r\n"
                "-2 b new demoeffect");
-  Player player;
+  Player player{Player::NotStarted{}};
   CaptureStdout();
   player.init();
   const std::string out = GetCapturedStdout();
@@ -49,7 +49,7 @@ TEST_F(PlayerInit, SetsTheFixedGlState) {
   glDisable(GL_BLEND);
   glShadeModel(GL_FLAT);
   glClearColor(1, 1, 1, 1);
-  Player player;
+  Player player{Player::NotStarted{}};
   player.init();
   EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
   EXPECT_TRUE(glIsEnabled(GL_BLEND));
@@ -68,7 +68,7 @@ TEST_F(PlayerInit, SetsTheFixedGlState) {
 
 TEST_F(PlayerInit, MissingScriptIsReportedAndTheTimelineStaysEmpty) {
   testing::ScratchFolder folder;
-  Player player;
+  Player player{Player::NotStarted{}};
   CaptureStdout();
   player.init();
   EXPECT_EQ(GetCapturedStdout(), "Couldn't open: data/vesperscript.txt\n");
@@ -78,7 +78,7 @@ TEST_F(PlayerInit, MissingScriptIsReportedAndTheTimelineStaysEmpty) {
 TEST_F(PlayerInit, AFolderInPlaceOfTheScriptIsNotRead) {
   testing::ScratchFolder folder;
   std::filesystem::create_directories(folder.path() / "data/vesperscript.txt");
-  Player player;
+  Player player{Player::NotStarted{}};
   CaptureStdout();
   player.init();
   EXPECT_EQ(GetCapturedStdout(), "Couldn't open: data/vesperscript.txt\n");
