@@ -179,7 +179,10 @@ TEST_F(Interpreter, RemoveTakesTheFirstOccurrence) {
 
 TEST_F(Interpreter, ExistenceTestSkipsTheDefiningCommands) {
   EXPECT_EQ(run("1 ghost setpoint 1 2 3"), missingEffect + "ghost setpoint\n");
-  EXPECT_EQ(run("1 ghost SHADER a.vert b.frag"), "");
+  // "SHADER" builds GL objects: it needs a context, and what it prints is the shader library's.
+  if (testing::sharedContext().ok()) {
+    EXPECT_EQ(run("1 ghost SHADER a.vert b.frag").find(missingEffect), std::string::npos);
+  }
   EXPECT_EQ(run("1 ghost texture x.png").rfind(missingEffect, 0), 0u);
   EXPECT_FALSE(effects.contains("ghost"));
 }
