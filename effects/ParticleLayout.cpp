@@ -183,7 +183,6 @@ void layoutParticles(Particles& field, double time, double delta) {
     }
     Demoeffect& p = *field.children[i];
     // Marks come before the layout, so a burn particle is marked in the pass that rebirths it.
-    if (marks) markRebirth(field, frame, p);
     switch (field.type) {
       case Particles::town:
         placeTown(field, frame, cell, p);
