@@ -3,7 +3,9 @@
 #include <mpg123.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <new>
+#include <system_error>
 
 namespace glowmarch::audio {
 
@@ -44,6 +46,9 @@ Handle openHandle(const char* path) {
 
 std::shared_ptr<DecodedMusic> DecodedMusic::open(const char* path) {
   if (path == nullptr) return nullptr;
+  // A folder cannot be decoded, and opening a named pipe would wait for a writer forever.
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(path, error)) return nullptr;
   Handle handle = openHandle(path);
   if (!handle) return nullptr;
   const off_t length = mpg123_length(handle.get());

@@ -8,6 +8,8 @@
 #include <random>
 #include <string>
 
+#include <sys/stat.h>
+
 #include "audio/DecodedMusic.h"
 #include "tests/support/TestShow.h"
 
@@ -55,7 +57,7 @@ TEST(DecodedMusic, MonoAndOtherRatesComeOutAsStereoAt44100Hz) {
   EXPECT_NEAR(peak(*music, 0), 16384, 1200);
 }
 
-TEST(DecodedMusic, MissingEmptyFolderAndNonMpegFilesFailWithoutACrash) {
+TEST(DecodedMusic, MissingEmptyFolderPipeAndNonMpegFilesFailWithoutACrashOrAWait) {
   testing::ScratchFolder folder;
   folder.write("empty.mp3", "");
   folder.write("text.mp3", "0 cam new camera\n1 cam setpoint 0 0 0\n");
@@ -64,6 +66,7 @@ TEST(DecodedMusic, MissingEmptyFolderAndNonMpegFilesFailWithoutACrash) {
   for (char& c : noise) c = static_cast<char>(random());
   folder.write("noise.mp3", noise);
   std::filesystem::create_directories(folder.path() / "folder.mp3");
+  ASSERT_EQ(mkfifo((folder.path() / "pipe.mp3").c_str(), 0600), 0);
 
   EXPECT_EQ(DecodedMusic::open(nullptr), nullptr);
   EXPECT_EQ(DecodedMusic::open("missing.mp3"), nullptr);
@@ -71,6 +74,7 @@ TEST(DecodedMusic, MissingEmptyFolderAndNonMpegFilesFailWithoutACrash) {
   EXPECT_EQ(DecodedMusic::open("text.mp3"), nullptr);
   EXPECT_EQ(DecodedMusic::open("noise.mp3"), nullptr);
   EXPECT_EQ(DecodedMusic::open("folder.mp3"), nullptr);
+  EXPECT_EQ(DecodedMusic::open("pipe.mp3"), nullptr);  // and no wait for a writer
 }
 
 TEST(DecodedMusic, DamagedFilesPlayWhatCanBeDecoded) {
