@@ -17,6 +17,7 @@ void restartParticleRandom() { particleEngine.seed(std::mt19937::default_seed); 
 namespace {
 
 constexpr double twoPi = 2.0 * std::numbers::pi;
+constexpr std::size_t prefetchDistance = 8;
 
 // A fresh random number as the single-precision value every formula starts from.
 float r() { return static_cast<float>(particleRandom()); }
@@ -34,43 +35,74 @@ void setVector(float* target, float x, float y, float z) {
 bool shrunkAway(const Demoeffect& p) { return p.scale < 0.01f; }
 bool grownBack(const Demoeffect& p) { return p.scale > 0.99f; }
 
-// Column and row of one particle, and the field-wide values its layout needs.
 struct Cell {
   int col;
   int row;
 };
 
-struct Frame {
+// The field's values for one pass, copied so they stay in registers while the particles are
+// written (a particle's colour bytes may alias anything, the field included), with the terms
+// that do not change from particle to particle formed once, by the same operations.
+struct Pass {
+  std::int32_t countX;
+  std::int32_t countY;
+  float padX;
+  float padY;
+  std::int32_t anim;
   double time;
   double delta;
-  bool handOver;  // the field's rebirthMarks bit
+  double timer;
+  GLuint texture;
+  bool handOver;     // the field's rebirthMarks bit
+  bool placeStars;   // only while the field is being made
+  float rowsBefore;  // countY - 1
+  float townOffsetX;
+  float townOffsetZ;
+  double wavePhase;  // 3.0 x time
+
+  Pass(const Particles& field, double musicTime, double frameDelta)
+      : countX(field.countX),
+        countY(field.countY),
+        padX(field.padX),
+        padY(field.padY),
+        anim(field.anim),
+        time(musicTime),
+        delta(frameDelta),
+        timer(field.timer),
+        texture(field.texture),
+        handOver((field.state & Particles::rebirthMarks) != 0),
+        placeStars(!field.initialised),
+        rowsBefore(static_cast<float>(std::int64_t{field.countY} - 1)),
+        townOffsetX(static_cast<float>(std::int64_t{field.countX} - 1) * field.padX * 0.5f),
+        townOffsetZ(rowsBefore * field.padY * 0.5f),
+        wavePhase(3.0 * musicTime) {}
 };
 
-void markRebirth(const Particles& field, const Frame& frame, Demoeffect& p) {
-  if (p.state == 0 && shrunkAway(p)) {
+// The sizes are tested first: a particle is rarely at either end of its life, while its state
+// is 0 or 1 at random, so this order keeps the branches predictable.
+void markRebirth(const Pass& pass, Demoeffect& p) {
+  if (shrunkAway(p) && p.state == 0) {
     p.state = 1;
-    if (frame.handOver) p.texture = field.texture;
+    if (pass.handOver) p.texture = pass.texture;
   }
-  if (p.state == 1 && grownBack(p)) p.state = 0;
+  if (grownBack(p) && p.state == 1) p.state = 0;
 }
 
-void placeTown(const Particles& field, const Frame& frame, Cell cell, Demoeffect& p) {
-  const float gx = static_cast<float>(cell.col) * field.padX -
-                   static_cast<float>(std::int64_t{field.countX} - 1) * field.padX * 0.5f;
-  const float gz = static_cast<float>(cell.row) * field.padY -
-                   static_cast<float>(std::int64_t{field.countY} - 1) * field.padY * 0.5f;
+void placeTown(const Pass& pass, Cell cell, Demoeffect& p) {
+  const float gx = static_cast<float>(cell.col) * pass.padX - pass.townOffsetX;
+  const float gz = static_cast<float>(cell.row) * pass.padY - pass.townOffsetZ;
   float h = 0.0f;
-  switch (field.anim) {
+  switch (pass.anim) {
     case Particles::none:
       p.scale = 1.0;
       break;
     case Particles::sine:
     case Particles::dinky: {
       // The ripple's centre is the cell at countX div 2, countY div 2: off centre for even counts.
-      const double dr = static_cast<double>(cell.row - field.countY / 2);
-      const double dc = static_cast<double>(cell.col - field.countX / 2);
-      const double wave = std::sin(0.5 * std::sqrt(dr * dr + dc * dc) + 3.0 * frame.time);
-      if (field.anim == Particles::sine) {
+      const double dr = static_cast<double>(cell.row - pass.countY / 2);
+      const double dc = static_cast<double>(cell.col - pass.countX / 2);
+      const double wave = std::sin(0.5 * std::sqrt(dr * dr + dc * dc) + pass.wavePhase);
+      if (pass.anim == Particles::sine) {
         h = static_cast<float>(3.0 * wave);
         p.scale = 1.0;
       } else {
@@ -82,7 +114,7 @@ void placeTown(const Particles& field, const Frame& frame, Cell cell, Demoeffect
       break;
   }
   Transform& t = p.transform;
-  if (field.anim != Particles::burn) {
+  if (pass.anim != Particles::burn) {
     setVector(t.point, gx, h, gz);
     return;
   }
@@ -95,55 +127,53 @@ void placeTown(const Particles& field, const Frame& frame, Cell cell, Demoeffect
     setVector(t.deltaPoint, x, y, z);
     p.scale = 1.0;
   }
-  p.scale -= (r() / 100.0f) * frame.delta;
+  p.scale -= (r() / 100.0f) * pass.delta;
   p.color[0] = 0;
   p.color[1] = 0;
   p.color[2] = static_cast<std::uint8_t>(particleRandom());
 }
 
-void placeTube(const Particles& field, const Frame& frame, Cell cell, Demoeffect& p) {
-  float radius = field.padX;
-  float spacing = field.padY;
+void placeTube(const Pass& pass, Cell cell, Demoeffect& p) {
+  float radius = pass.padX;
+  float spacing = pass.padY;
   const float rowPhase = static_cast<float>(cell.row) * 0.4f;
-  switch (field.anim) {
+  switch (pass.anim) {
     case Particles::sine:
     case Particles::wonk:
-      radius = static_cast<float>(2.5 * std::sin(rowPhase + 3.0 * frame.time) + field.padX + 2.5);
-      if (field.anim == Particles::wonk) spacing = radius;
+      radius = static_cast<float>(2.5 * std::sin(rowPhase + pass.wavePhase) + pass.padX + 2.5);
+      if (pass.anim == Particles::wonk) spacing = radius;
       break;
     case Particles::dinky:
-      p.scale = 0.5 * std::sin(rowPhase + 3.0 * frame.time) + 0.5;
+      p.scale = 0.5 * std::sin(rowPhase + pass.wavePhase) + 0.5;
       break;
     case Particles::sinepulse: {
       // One row alone has no fraction along the tube: it pulses first, like row 0 of a longer one.
-      const std::int64_t lastRow = std::int64_t{field.countY} - 1;
-      const float f = lastRow == 0 ? 0.0f : clampUnit(static_cast<float>(cell.row) / static_cast<float>(lastRow));
-      const float lag = static_cast<float>(field.countY) / 10.0f * f;
-      const float bracket = static_cast<float>((frame.time - field.timer) * 2.0 - lag);
+      const float f = pass.countY == 1 ? 0.0f : clampUnit(static_cast<float>(cell.row) / pass.rowsBefore);
+      const float lag = static_cast<float>(pass.countY) / 10.0f * f;
+      const float bracket = static_cast<float>((pass.time - pass.timer) * 2.0 - lag);
       const float u = clampUnit(bracket / 1.5f);
-      radius = static_cast<float>((field.padX + 2.5) - 2.5 * std::cos(twoPi * u));
+      radius = static_cast<float>((pass.padX + 2.5) - 2.5 * std::cos(twoPi * u));
       break;
     }
     default:
       break;
   }
-  const double theta = cell.col * twoPi / field.countX;
-  const float c = static_cast<float>(cell.col) / static_cast<float>(field.countX);
+  const double theta = cell.col * twoPi / pass.countX;
+  const float c = static_cast<float>(cell.col) / static_cast<float>(pass.countX);
   const float x = static_cast<float>(std::sin(theta) * radius);
   const float y = static_cast<float>(-(std::cos(theta) * radius));
-  const float z = static_cast<float>(cell.row) * spacing -
-                  static_cast<float>(std::int64_t{field.countY} - 1) * spacing * 0.5f;
+  const float z = static_cast<float>(cell.row) * spacing - pass.rowsBefore * spacing * 0.5f;
   Transform& t = p.transform;
   const float d0 = t.direction[0];
   const float d1 = t.direction[1];
-  if (field.anim == Particles::burn) {
+  if (pass.anim == Particles::burn) {
     if (shrunkAway(p)) {
       setVector(t.point, x, y, z);
       const float g = r() / 20.0f;
       setVector(t.deltaPoint, d0 * g, d1 * g, c * g);
       p.scale = 1.0;
     }
-    p.scale -= (r() / 40.0f) * frame.delta;
+    p.scale -= (r() / 40.0f) * pass.delta;
   } else {
     setVector(t.point, x, y, z);
   }
@@ -151,13 +181,13 @@ void placeTube(const Particles& field, const Frame& frame, Cell cell, Demoeffect
   setVector(t.direction, d0, d1, c);
 }
 
-void placeStar(const Particles& field, Demoeffect& p) {
+void placeStar(const Pass& pass, Demoeffect& p) {
   // Placed once, while the field is being made; later frames leave the cloud alone.
-  if (field.initialised) return;
+  if (!pass.placeStars) return;
   Transform& t = p.transform;
-  const float x = (0.5f - r() / 100.0f) * field.padX;
-  const float y = (0.5f - r() / 100.0f) * field.padY;
-  const float z = (0.5f - r() / 100.0f) * field.padX;
+  const float x = (0.5f - r() / 100.0f) * pass.padX;
+  const float y = (0.5f - r() / 100.0f) * pass.padY;
+  const float z = (0.5f - r() / 100.0f) * pass.padX;
   setVector(t.point, x, y, z);
   const float d0 = r() / 100.0f;
   const float d1 = r() / 100.0f;
@@ -171,32 +201,41 @@ void layoutParticles(Particles& field, double time, double delta) {
   const std::int64_t total = std::int64_t{field.countX} * field.countY;
   if (total < 1) return;
   const std::size_t count = std::min(field.children.size(), static_cast<std::size_t>(total));
-  const Frame frame{time, delta, (field.state & Particles::rebirthMarks) != 0};
-  const bool marks = frame.handOver || field.anim == Particles::burn;
+  Demoeffect* const* particles = field.children.data();
+  const Pass pass(field, time, delta);
+  const std::int32_t type = field.type;
+  const bool marks = pass.handOver || pass.anim == Particles::burn;
   // Column and row advance together; a negative countX (both counts negative) needs the division.
-  const bool stepping = field.countX > 0;
+  const bool stepping = pass.countX > 0;
   Cell cell{0, 0};
   for (std::size_t i = 0; i < count; ++i) {
     if (!stepping) {
       const std::int64_t index = static_cast<std::int64_t>(i);
-      cell = {static_cast<int>(index % field.countX), static_cast<int>(index / field.countX)};
+      cell = {static_cast<int>(index % pass.countX), static_cast<int>(index / pass.countX)};
     }
-    Demoeffect& p = *field.children[i];
+    // Particles are scattered over the heap; ask for a later one while this one is worked on.
+    if (i + prefetchDistance < count) {
+      const Demoeffect* later = particles[i + prefetchDistance];
+      __builtin_prefetch(&later->transform.point);
+      __builtin_prefetch(&later->scale);
+    }
+    Demoeffect& p = *particles[i];
     // Marks come before the layout, so a burn particle is marked in the pass that rebirths it.
-    switch (field.type) {
+    if (marks) markRebirth(pass, p);
+    switch (type) {
       case Particles::town:
-        placeTown(field, frame, cell, p);
+        placeTown(pass, cell, p);
         break;
       case Particles::tube:
-        placeTube(field, frame, cell, p);
+        placeTube(pass, cell, p);
         break;
       case Particles::starfield:
-        placeStar(field, p);
+        placeStar(pass, p);
         break;
       default:  // spike: the particles stay where their template put them
         break;
     }
-    if (stepping && ++cell.col == field.countX) {
+    if (stepping && ++cell.col == pass.countX) {
       cell.col = 0;
       ++cell.row;
     }
