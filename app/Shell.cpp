@@ -6,6 +6,7 @@
 #include "app/Window.h"
 #include "effects/EffectRegistry.h"
 #include "effects/FrameValues.h"
+#include "effects/ParticleLayout.h"
 #include "resources/ShaderLibrary.h"
 #include "resources/TextureLibrary.h"
 
@@ -22,6 +23,7 @@ void clearShowState() {
   clearShaderLibrary();
   clearTextureLibrary();
   resetFrameValues();
+  restartParticleRandom();
 }
 
 int runShell(const ShowMaker& makeShow) {

@@ -1,0 +1,32 @@
+// The program as a person starts it: the full-screen question, then the show the Player plays.
+#include <SDL2/SDL.h>
+
+#include "app/MessageBox.h"
+#include "app/Shell.h"
+#include "app/Window.h"
+#include "timeline/Player.h"
+
+namespace glowmarch {
+
+namespace {
+
+class PlayerShow : public Show {
+ public:
+  bool runFrame() override { return player.runFrame(); }
+
+ private:
+  Player player;
+};
+
+}  // namespace
+
+int runApplication() {
+  installPlayerMessages();
+  // No answer at all (no box could be shown) runs windowed.
+  shell.fullscreen = askYesNo("Would You Like to Run in FullScreen mode?", "Start Fullscreen?", BoxIcon::question);
+  const int exitCode = runShell([] { return std::make_unique<PlayerShow>(); });
+  SDL_Quit();
+  return exitCode;
+}
+
+}  // namespace glowmarch
