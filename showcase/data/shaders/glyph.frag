@@ -21,7 +21,7 @@ void main()
     float along = quad.viewPosition.x * 0.35 - musictime * 0.8;
     vec3 hue = 0.55 + 0.45 * cos(6.2831 * (along + vec3(0.0, 0.33, 0.67)));
     float treble = musicdata[40] + musicdata[80];
-    vec3 colour = mix(hue, vec3(1.0), 0.25 + treble);
+    vec3 colour = mix(hue, vec3(1.0), clamp(0.25 + treble * 10.0, 0.0, 1.0));
     float alpha = coverage * clamp(musictime, 0.0, 1.0);
     if ((state & 1) != 0)
         alpha *= 0.35 + 0.65 * step(0.5, fract(musictime * 2.0));

@@ -44,7 +44,7 @@ void main()
     if ((state & 1) != 0) {
         float line = floor(uv.y * 40.0);
         float jitter = fract(sin(line * 91.7 + floor(musictime * 8.0) * 13.3) * 4375.5);
-        uv.x += (jitter - 0.5) * 0.06 * beat;
+        uv.x += step(0.75, jitter) * (jitter - 0.875) * 0.16 * beat;
     }
     vec4 colour = smoothSample(uv);
     float sweep = smoothstep(0.08, 0.0, abs(uv.x - uv.y * 0.3 - mod(musictime * 0.5, 2.0) + 0.4));

@@ -21,12 +21,12 @@ void main()
     vec3 normal = normalize(surface.viewNormal + vec3(1e-6));
     float depth = -surface.viewPosition.z;
     int bin = clamp(int(depth * 0.6) + 1, 1, 100);
-    float level = musicdata[bin] * (1.0 + float(bin) * 0.05);
+    float level = musicdata[bin] * (1.0 + float(bin) * 0.4);
     vec3 panel = texture(picture, surface.texcoords).rgb;
     float strip = max(panel.r - panel.b, 0.0);
     vec3 tint = (state & 1) != 0 ? vec3(0.2, 0.9, 1.0) : vec3(1.0, 0.55, 0.15);
     float facing = abs(normalize(-surface.viewPosition).z * normal.z) * 0.3 + 0.4;
-    vec3 colour = panel * facing + tint * strip * (0.3 + level * 5.0);
+    vec3 colour = panel * facing + tint * strip * (0.3 + min(level * 5.0, 3.0));
     float beat = pow(1.0 - fract(musictime * 2.0), 6.0);
     colour += tint * 0.15 * beat;
     colour = mix(colour, vec3(0.0, 0.02, 0.06), clamp((depth - 30.0) / 40.0, 0.0, 1.0));

@@ -72,7 +72,7 @@ void main()
         vec3 centre = (cell + 0.5) / 180.0;
         float spot = smoothstep(0.0035, 0.0, length(direction - normalize(centre)));
         float treble = musicdata[int(seed * 4000.0) % 120 + 100];
-        colour += vec3(0.8, 0.9, 1.0) * spot * (0.6 + 4.0 * treble);
+        colour += vec3(0.8, 0.9, 1.0) * spot * (0.6 + 60.0 * treble);
     }
 
     // Spectrum ring: 64 bars per half turn, mirrored, rising from the horizon.
@@ -80,7 +80,8 @@ void main()
     float slot = abs(angle) * 64.0;
     int bin = int(slot) * 2 + 2;
     float level = musicdata[bin] + musicdata[bin + 1];
-    float top = level * 0.35;
+    // Lifted with the bin number: the treble is far weaker than the bass.
+    float top = level * (0.18 + float(bin) * 0.07);
     float inside = step(0.0, height) * step(height, top) * step(0.15, fract(slot)) * step(fract(slot), 0.85);
     colour += bars * inside * (0.5 + height / max(top, 0.001));
     colour += bars * smoothstep(0.02, 0.0, abs(height)) * (0.4 + musicdata[1] * 1.5);

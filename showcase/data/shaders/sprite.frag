@@ -35,7 +35,7 @@ void main()
     if (colour.a < 0.04)
         discard;
     int bin = clamp(int(length(quad.viewPosition) * 0.5) + 3, 3, 160);
-    colour.rgb *= 0.8 + musicdata[bin] * 3.0;
+    colour.rgb *= 0.8 + min(musicdata[bin] * (1.0 + float(bin) * 0.4) * 2.0, 1.5);
     if ((state & 1) != 0)
         colour.rgb *= vec3(1.0, 0.55, 0.85);
     fragColour = colour;

@@ -18,7 +18,7 @@ void main()
 {
     vec3 origin = gl_ModelViewMatrix[3].xyz;
     int bin = int(fract(sin(dot(floor(origin), vec3(12.9898, 78.233, 37.719))) * 43758.5453) * 150.0) + 20;
-    float twinkle = 0.55 + musicdata[bin] * 6.0;
+    float twinkle = 1.1 + musicdata[bin] * float(bin) * 1.5;
     float edge = 0.8 + 0.2 * abs(surface.objectPosition.y);
     vec3 colour = mix(vec3(0.6, 0.75, 1.0), vec3(1.0, 0.7, 0.95), fract(float(bin) * 0.37));
     fragColour = vec4(colour * twinkle * edge, 1.0);
