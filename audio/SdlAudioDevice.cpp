@@ -152,7 +152,6 @@ class SdlStream final : public MusicStream {
   bool starved = false;
   // Main thread only.
   std::uint64_t lastReported = 0;
-
 };
 
 void fillCallback(void* user, Uint8* bytes, int length) {
