@@ -82,19 +82,37 @@ bool isSystemKey(const SDL_Keysym& key) {
   return (key.mod & KMOD_ALT) != 0 && (key.mod & KMOD_CTRL) == 0;
 }
 
+void KeyTable::press(int code) {
+  held[index(code)] = true;
+  tapped[index(code)] = true;
+}
+
+void KeyTable::release(int code) { held[index(code)] = false; }
+
+void KeyTable::clear(int code) {
+  held[index(code)] = false;
+  tapped[index(code)] = false;
+}
+
+void KeyTable::settle() { tapped.fill(false); }
+
 void recordKey(KeyTable& keys, const SDL_Keysym& key, bool down) {
   if (isSystemKey(key)) return;
   const int code = virtualKey(key);
-  if (code < 0 || code >= static_cast<int>(keys.size())) return;
-  keys[static_cast<std::size_t>(code)] = down;
+  if (code < 0 || code > 255) return;
+  if (down) {
+    keys.press(code);
+  } else {
+    keys.release(code);
+  }
 }
 
 Restart takeRestart(KeyTable& keys) {
   const bool f1 = keys[virtualKeyF1];
   const bool f5 = keys[virtualKeyF5];
   if (!f1 && !f5) return Restart::none;
-  keys[virtualKeyF1] = false;
-  keys[virtualKeyF5] = false;
+  keys.clear(virtualKeyF1);
+  keys.clear(virtualKeyF5);
   return f1 ? Restart::otherDisplay : Restart::sameDisplay;
 }
 

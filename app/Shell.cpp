@@ -65,6 +65,7 @@ int runShell(const ShowMaker& makeShow) {
       if (!createWindow()) return 0;
       show = makeShow();
     }
+    shell.keys.settle();
   }
   show.reset();
   clearShowState();

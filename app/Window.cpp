@@ -140,6 +140,9 @@ bool createWindow() {
 
   SDL_ShowWindow(shell.window);
   SDL_RaiseWindow(shell.window);
+  // Without a window manager nobody else gives the new window the keyboard, and Escape, F1 and F5
+  // must reach it after a restart too.
+  SDL_SetWindowInputFocus(shell.window);
   shell.active = true;
   takeWindowEvents();
   resizeView(windowWidth, windowHeight);

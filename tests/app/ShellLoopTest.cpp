@@ -264,12 +264,47 @@ TEST_F(ShellLoop, F5RestartsEvenWhileMinimisedAndTheNewWindowDraws) {
   EXPECT_EQ(told.shows[1].frames, 3);
 }
 
-TEST_F(ShellLoop, LosingTheFocusOrAReleasedKeyKeepsTheShowRunning) {
+TEST_F(ShellLoop, AKeyTappedWithinOneFrameStillActsOnce) {
+  told.onFrame = [](int show, int frame) {
+    // Pressed and released before the loop looks, as a quick tap during a slow frame.
+    if (show == 0 && frame == 1) {
+      pushKey(SDLK_F5, SDL_SCANCODE_F5, true);
+      pushKey(SDLK_F5, SDL_SCANCODE_F5, false);
+    }
+    if (show == 1 && frame == 2) {
+      pushKey(SDLK_ESCAPE, SDL_SCANCODE_ESCAPE, true);
+      pushKey(SDLK_ESCAPE, SDL_SCANCODE_ESCAPE, false);
+    }
+    return true;
+  };
+  EXPECT_EQ(run(), 0);
+  ASSERT_EQ(told.shows.size(), 2u);
+  EXPECT_EQ(told.shows[0].frames, 2);
+  EXPECT_EQ(told.shows[1].frames, 2);
+}
+
+TEST_F(ShellLoop, EscapeTappedWhileMinimisedHasNoEffect) {
+  told.onFrame = [this](int, int frame) {
+    if (frame == 2) {
+      pushWindowEvent(SDL_WINDOWEVENT_MINIMIZED);
+      pushKey(SDLK_ESCAPE, SDL_SCANCODE_ESCAPE, true);
+      pushKey(SDLK_ESCAPE, SDL_SCANCODE_ESCAPE, false);
+      const Uint32 window = SDL_GetWindowID(shell.window);
+      helper = std::thread([window] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        pushWindowEvent(SDL_WINDOWEVENT_RESTORED, window);
+      });
+    }
+    return frame < 4;
+  };
+  EXPECT_EQ(run(), 0);
+  EXPECT_EQ(told.shows.at(0).frames, 4);
+}
+
+TEST_F(ShellLoop, LosingTheFocusOrAnAltKeyKeepsTheShowRunning) {
   told.onFrame = [](int, int frame) {
     if (frame == 1) {
       pushWindowEvent(SDL_WINDOWEVENT_FOCUS_LOST);
-      pushKey(SDLK_ESCAPE, SDL_SCANCODE_ESCAPE, true);
-      pushKey(SDLK_ESCAPE, SDL_SCANCODE_ESCAPE, false);
       // Alt+F5 is a system key and restarts nothing.
       SDL_Event alt{};
       alt.type = SDL_KEYDOWN;

@@ -1,0 +1,176 @@
+#!/usr/bin/env bash
+# The player as a person runs it: the real program on an X server of its own, in a folder holding a
+# small show, answered and driven from the keyboard, judged by its output, its exit code and screenshots.
+#
+#   end_to_end.sh restart PLAYER   question answered No; picture, F5 restart, picture again, Escape
+#   end_to_end.sh end PLAYER       question answered Yes (full screen); the script's END ends the program
+#
+# Exits 77 (skipped) when the X tools are missing.
+set -uo pipefail
+
+mode="$1"
+player="$(realpath "$2")"
+here="$(cd "$(dirname "$0")" && pwd)"
+
+for tool in Xvfb xdotool xwininfo import od; do
+  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed (scripts/setup installs it)"; exit 77; }
+done
+
+work="$(mktemp -d "${TMPDIR:-/tmp}/glowmarch-e2e-XXXXXX")"
+server=""
+show=""
+cleanup() {
+  [ -n "$show" ] && kill -KILL "$show" 2>/dev/null
+  [ -n "$server" ] && kill "$server" 2>/dev/null
+  wait 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*"
+  for log in out err; do
+    [ -s "$work/$log" ] && { echo "--- player's std$log:"; tail -n 40 "$work/$log"; }
+  done
+  exit 1
+}
+
+# An X server of our own: no other test's windows, keys or boxes get in the way.
+Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+server=$!
+for _ in $(seq 100); do
+  [ -s "$work/display" ] && break
+  sleep 0.1
+done
+[ -s "$work/display" ] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+export DISPLAY=":$(head -n 1 "$work/display")"
+export SDL_AUDIODRIVER=dummy
+
+# The display may refuse a connection now and then; every X client call gets a few tries.
+x() {
+  for _ in 1 2 3 4 5; do
+    "$@" 2>/dev/null && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+# Seconds since the epoch with a fraction, for deadlines.
+now() { date +%s.%N; }
+before() { awk -v a="$(now)" -v b="$1" 'BEGIN { exit !(a < b) }'; }
+deadline() { awk -v a="$(now)" -v s="$1" 'BEGIN { printf "%.3f", a + s }'; }
+
+alive() { kill -0 "$show" 2>/dev/null; }
+
+# SDL's boxes carry their caption as a UTF-8 name that xwininfo shows and xdotool's search does not.
+box() { x xwininfo -root -tree | grep -F "\"$1\":" | awk '{ print $1 }' | head -n 1; }
+
+answer() {  # caption key seconds
+  local id="" until
+  until="$(deadline "$3")"
+  while before "$until"; do
+    alive || fail "the player ended while waiting for the box \"$1\""
+    id="$(box "$1")"
+    [ -n "$id" ] && break
+    sleep 0.2
+  done
+  [ -n "$id" ] || fail "no box \"$1\" within $3 s"
+  x xdotool key --window "$id" "$2" || fail "could not answer the box \"$1\""
+}
+
+count() { grep -cxF -- "$1" "$work/out"; }
+
+# Waits until standard output holds `times` copies of the line; the music of this show is missing,
+# so each start shows the player's "BASS" box, which is answered on the way.
+await_line() {  # line times seconds
+  local until id
+  until="$(deadline "$3")"
+  while before "$until"; do
+    [ "$(count "$1")" -ge "$2" ] && return 0
+    alive || fail "the player ended before printing \"$1\" $2 times"
+    id="$(box BASS)"
+    [ -n "$id" ] && x xdotool key --window "$id" Return
+    sleep 0.2
+  done
+  fail "\"$1\" printed $(count "$1") times, not $2, within $3 s"
+}
+
+pixel() { x import -window root -crop "1x1+$1+$2" -depth 8 rgb:- | od -An -tu1 | xargs; }
+
+# The picture is drawn every frame; waits until the pixel shows the colour, then checks a second one.
+await_picture() {  # seconds
+  local until seen=""
+  until="$(deadline "$1")"
+  while before "$until"; do
+    alive || fail "the player ended before drawing"
+    seen="$(pixel 960 540)"
+    [ "$seen" = "$swapped" ] && break
+    sleep 0.3
+  done
+  [ "$seen" = "$swapped" ] || fail "centre pixel is \"$seen\", not the textured quad through the program ($swapped)"
+  local corner
+  corner="$(pixel 20 20)"
+  [ "$corner" = "0 0 0" ] || fail "corner pixel is \"$corner\", not the black clear colour"
+}
+
+await_exit() {  # seconds
+  local until
+  until="$(deadline "$1")"
+  while before "$until" && alive; do sleep 0.2; done
+  alive && fail "the player did not end within $1 s"
+  wait "$show"
+  local code=$?
+  show=""
+  [ "$code" -eq 0 ] || fail "exit code $code, not 0"
+}
+
+# The show: a program that swaps red and blue, and a textured quad close enough to fill the centre.
+mkdir -p "$work/show"
+cp -r "$here/show/data" "$work/show/"
+cat >"$work/show/data/vesperscript.txt" <<'EOF'
+# A quad textured with a swatch of (200, 40, 90), shown through a program as (90, 40, 200).
+-1 swap SHADER swap.vert swap.frag
+-1 pic new image
+-1 pic texture swatch.png
+-1 pic shader swap
+-1 pic setpoint 0,0,-1
+-1 SCENE append pic
+0.3 pic state 1
+EOF
+[ "$mode" = end ] && echo "0.8 show END" >>"$work/show/data/vesperscript.txt"
+swapped="90 40 200"
+listed="-1 pic new image -1.000000"
+doing="Doing: 0.3 pic state 1"
+
+cd "$work/show"
+"$player" >"$work/out" 2>"$work/err" &
+show=$!
+
+case "$mode" in
+  restart)
+    answer "Start Fullscreen?" Escape 60
+    await_line "$listed" 1 60
+    await_line "$doing" 1 60
+    await_picture 30
+    x xdotool mousemove 960 540 || fail "could not move the pointer onto the window"
+    x xdotool key F5 || fail "could not press F5"
+    # F5: a new window, a new Player: the script read and listed again, run again, drawn again.
+    await_line "$listed" 2 60
+    await_line "$doing" 2 60
+    [ "$(count "$doing")" -eq 2 ] || fail "\"$doing\" printed $(count "$doing") times after one restart"
+    await_picture 30
+    x xdotool key Escape || fail "could not press Escape"
+    await_exit 30
+    ;;
+  end)
+    answer "Start Fullscreen?" Return 60
+    await_line "$doing" 1 60
+    await_line "Doing: 0.8 show END" 1 60
+    await_exit 30
+    [ "$(count "$listed")" -eq 1 ] || fail "the script was listed $(count "$listed") times"
+    ;;
+  *)
+    fail "unknown mode $mode"
+    ;;
+esac
+echo "PASS: $mode"
