@@ -18,8 +18,10 @@ void resetShow() {
 }
 
 GlContext& sharedContext(int width, int height) {
-  static GlContext context(width, height);
-  return context;
+  // Never destroyed: tearing the context down at exit unloads the GL driver, and the leak
+  // checker then reports the driver's own allocations from an unknown module, past suppression.
+  static GlContext* context = new GlContext(width, height);
+  return *context;
 }
 
 void GlTest::SetUp() {
