@@ -263,5 +263,37 @@ TEST(PngDecoding, HugeDimensionsAreRefusedBeforeAnythingIsAllocated) {
   EXPECT_EQ(withSize(16, 40), PngError::badImageData);
 }
 
+
+TEST(PngDecoding, EveryCutFailsAndEveryDamagedByteEndsInAnAnswerNotACrash) {
+  PngFixture interlaced;
+  interlaced.width = 9;
+  interlaced.height = 9;
+  interlaced.colorType = PNG_COLOR_TYPE_PALETTE;
+  interlaced.bitDepth = 4;
+  interlaced.interlaced = true;
+  interlaced.palette = {{0, 0, 0}, {255, 255, 255}, {9, 9, 9}};
+  interlaced.paletteAlpha = {0, 200};
+  for (int y = 0; y < 9; ++y) {
+    for (int x = 0; x < 5; ++x) interlaced.rows.push_back(static_cast<std::uint8_t>((x + y) % 3 << 4 | (x * y) % 3));
+  }
+  for (const std::string& good : {smallImage(), testing::encodePng(interlaced)}) {
+    ASSERT_FALSE(good.empty());
+    for (std::size_t length = 0; length < good.size(); ++length) {
+      DecodedImage image;
+      EXPECT_NE(decode(good.substr(0, length), image), PngError::none) << "cut at " << length;
+    }
+    for (std::size_t at = 0; at < good.size(); ++at) {
+      std::string damaged = good;
+      damaged[at] = static_cast<char>(damaged[at] ^ 0xA5);
+      DecodedImage image;
+      if (decode(damaged, image) == PngError::none) {
+        EXPECT_EQ(image.pixels.size(), std::size_t{image.width} * image.height * 4) << "byte " << at;
+      } else {
+        EXPECT_TRUE(image.pixels.empty()) << "byte " << at;
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace glowmarch
