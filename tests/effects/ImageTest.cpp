@@ -183,6 +183,42 @@ TEST_F(ImageTest, ChildrenAreDrawnFirstAndTheImageKeepsItsOwnTexture) {
   EXPECT_EQ(gl().pixel(52, 32), green);
 }
 
+GLuint compile(GLenum type, const char* source) {
+  const GLuint shader = glCreateShader(type);
+  glShaderSource(shader, 1, &source, nullptr);
+  glCompileShader(shader);
+  return shader;
+}
+
+TEST_F(ImageTest, AChildsProgramDoesNotPaintTheImage) {
+  const GLuint vertex = compile(GL_VERTEX_SHADER,
+                                "#version 120\nvoid main() { gl_Position = ftransform(); }\n");
+  const GLuint fragment = compile(GL_FRAGMENT_SHADER,
+                                  "#version 120\nvoid main() { gl_FragColor = vec4(0.0, 0.0, 1.0, 1.0); }\n");
+  const GLuint blueProgram = glCreateProgram();
+  glAttachShader(blueProgram, vertex);
+  glAttachShader(blueProgram, fragment);
+  glLinkProgram(blueProgram);
+  GLint linked = 0;
+  glGetProgramiv(blueProgram, GL_LINK_STATUS, &linked);
+  ASSERT_EQ(linked, GL_TRUE);
+
+  Image image;
+  image.texture = textureRow({red});
+  Image child;
+  child.shader = blueProgram;
+  child.transform.point[0] = 1.0f;
+  image.addChild(&child);
+  drawFromFront(image);
+  EXPECT_EQ(gl().pixel(32, 32), red) << "the image draws with its own program, none";
+  EXPECT_EQ(gl().pixel(52, 32), (Rgba{0, 0, 255, 255}));
+
+  glUseProgram(0);
+  glDeleteProgram(blueProgram);
+  glDeleteShader(vertex);
+  glDeleteShader(fragment);
+}
+
 TEST_F(ImageTest, TranslucentTexelsBlendOverWhatIsBehind) {
   Image image;
   image.texture = textureRow({{0, 0, 255, 128}});
