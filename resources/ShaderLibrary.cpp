@@ -1,5 +1,6 @@
 #include "resources/ShaderLibrary.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <map>
@@ -86,11 +87,15 @@ GLuint findShaderSource(std::string_view name) {
 void createShaderProgram(std::string_view name, std::string_view source1, std::string_view source2,
                          std::string_view source3) {
   const GLuint program = glCreateProgram();
+  GLuint attached[3] = {};
+  int attachedCount = 0;
   for (std::string_view source : {source1, source2, source3}) {
     if (source.empty()) continue;
     const GLuint stage = findShaderSource(source);
-    // Attaching 0 only raises GL_INVALID_VALUE; the link goes on without that stage either way.
-    if (stage != 0) glAttachShader(program, stage);
+    // Attaching 0, or a stage twice, would only raise a GL error flag: the link is the same.
+    if (stage == 0 || std::find(attached, attached + attachedCount, stage) != attached + attachedCount) continue;
+    glAttachShader(program, stage);
+    attached[attachedCount++] = stage;
   }
   glLinkProgram(program);
   GLint status = 0;

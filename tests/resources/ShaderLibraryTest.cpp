@@ -90,6 +90,9 @@ TEST_F(ShaderLibrary, TwoStagesLinkAndZeroStagesAreStillRegistered) {
   createShaderProgram("main", "plain.vert", "plain.frag", "");
   createShaderProgram("empty", "", "", "");
   const std::string output = capturedOutput();
+  // A source named twice is attached once (the fixture checks that no GL error was raised).
+  createShaderProgram("twice", "plain.vert", "plain.frag", "plain.vert");
+  EXPECT_EQ(attachedStages(findShaderProgram("twice")).size(), 2u);
 
   const GLuint main = findShaderProgram("main");
   EXPECT_EQ(attachedStages(main).size(), 2u);
