@@ -146,26 +146,5 @@ TEST_F(CameraView, LightIsAFixedWorldDirectionAndLightingStaysOn) {
   EXPECT_FLOAT_EQ(shininess, 60.0f);
 }
 
-TEST_F(CameraView, ChildrenAreDrawnInOrderEachInItsOwnMatrixAndCloneSharesThem) {
-  Camera camera;
-  Probe first;
-  Probe second;
-  first.transform.point[0] = 4.0f;  // moves only what is drawn inside it
-  camera.addChild(&first);
-  camera.addChild(&second);
-  glLoadIdentity();
-  camera.draw();
-  ASSERT_EQ(first.seen.size(), 1u);
-  ASSERT_EQ(second.seen.size(), 1u);
-  EXPECT_EQ(first.seen[0], second.seen[0]);
-
-  const std::unique_ptr<Demoeffect> copy = camera.clone();
-  ASSERT_NE(dynamic_cast<Camera*>(copy.get()), nullptr);
-  glLoadIdentity();
-  copy->draw();
-  EXPECT_EQ(first.seen.size(), 2u);
-  EXPECT_EQ(second.seen.size(), 2u);
-}
-
 }  // namespace
 }  // namespace glowmarch

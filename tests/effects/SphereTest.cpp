@@ -96,17 +96,6 @@ TEST_F(SphereObject, TakesTheMainProgramAndUploadsItsMesh) {
   }
 }
 
-TEST_F(SphereObject, WithoutAMainProgramItSaysSoAndStillBuilds) {
-  ::testing::internal::CaptureStdout();
-  Sphere sphere;
-  EXPECT_EQ(capturedOutput(), "Tried to find a nonexistant shader program: main\n");
-  EXPECT_EQ(sphere.shader, 0u);
-  EXPECT_NE(sphere.vbo, 0u);
-  EXPECT_EQ(std::memcmp(uploaded(sphere).data(), sphere.vertexData, 25600), 0);
-  glLoadIdentity();
-  sphere.draw();  // no program, no attributes: drawn without GL errors
-}
-
 TEST_F(SphereObject, ScaleParameterIsCumulativeAndSharedWithClones) {
   testing::makeMeshProgram(folder, "main");
   Sphere sphere;

@@ -88,6 +88,7 @@ TEST_F(ShapesScript, ShaderLinesDefineProgramsThatNewSpheresAndShaderLinesUse) {
   EXPECT_EQ(run("-1 cam append ball"), "");
   EXPECT_EQ(run("-1 cam append cube"), "");
   EXPECT_EQ(run("-1 cam append twin"), "");
+  EXPECT_EQ(run("-1 cam append early"), "");  // no program, no attributes described
   glPushAttrib(GL_ALL_ATTRIB_BITS);
   glLoadIdentity();
   effects.find("cam")->draw();
