@@ -498,6 +498,22 @@ TEST_F(ParticleField, ParametersReadTheirValuesAndIgnoreWhatTheyCannotUse) {
   say(f, "anim;sine", 8.0f);
   EXPECT_EQ(f.timer, 0.0);  // only the pulse takes the line's time
   EXPECT_TRUE(f.children.empty());
+
+  // Two negative counts multiply to a positive number of particles; every layout stays finite.
+  say(f, "x;-2");
+  say(f, "y;-3");
+  say(f, "init;dot");
+  ASSERT_EQ(f.children.size(), 6u);
+  for (const char* type : {"type;town", "type;tube"}) {
+    say(f, type);
+    for (const char* anim : {"anim;sine", "anim;sinepulse", "anim;wonk", "anim;burn"}) {
+      say(f, anim);
+      layoutParticles(f, 1.5, 0.1);
+      for (std::size_t i = 0; i < 6; ++i) {
+        for (int k = 0; k < 3; ++k) EXPECT_TRUE(std::isfinite(point(f, i)[k])) << type << " " << anim << " " << i;
+      }
+    }
+  }
 }
 
 TEST_F(ParticleField, InitWithoutAUsableTemplateSaysSoOnceAndChangesNothing) {
