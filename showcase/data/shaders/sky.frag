@@ -81,7 +81,7 @@ void main()
     int bin = int(slot) * 2 + 2;
     float level = musicdata[bin] + musicdata[bin + 1];
     // Lifted with the bin number: the treble is far weaker than the bass.
-    float top = level * (0.18 + float(bin) * 0.07);
+    float top = min(level * (0.07 + float(bin) * 0.03), 0.2);
     float inside = step(0.0, height) * step(height, top) * step(0.15, fract(slot)) * step(fract(slot), 0.85);
     colour += bars * inside * (0.5 + height / max(top, 0.001));
     colour += bars * smoothstep(0.02, 0.0, abs(height)) * (0.4 + musicdata[1] * 1.5);
