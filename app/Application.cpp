@@ -1,5 +1,5 @@
 // The program as a person starts it: the full-screen question, then the show the Player plays.
-#include <SDL2/SDL.h>
+#include <memory>
 
 #include "app/MessageBox.h"
 #include "app/Shell.h"
@@ -24,9 +24,8 @@ int runApplication() {
   installPlayerMessages();
   // No answer at all (no box could be shown) runs windowed.
   shell.fullscreen = askYesNo("Would You Like to Run in FullScreen mode?", "Start Fullscreen?", BoxIcon::question);
-  const int exitCode = runShell([] { return std::make_unique<PlayerShow>(); });
-  SDL_Quit();
-  return exitCode;
+  // SDL itself is left to the end of the process, with the display connection (see ShellState).
+  return runShell([] { return std::make_unique<PlayerShow>(); });
 }
 
 }  // namespace glowmarch

@@ -98,7 +98,7 @@ bool isShowContext(int major, int minor, int profileMask) {
 }
 
 bool createWindow() {
-  if (!startVideo()) {
+  if (!shell.videoReady && !startVideo()) {
     tell("Failed to register window class.", "ERROR", BoxIcon::exclamation);
     return false;
   }
@@ -163,16 +163,16 @@ void killWindow() {
     SDL_DestroyWindow(shell.window);
     shell.window = nullptr;
   }
-  if (shell.videoReady) {
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
-    shell.videoReady = false;
-  }
 }
 
 void handleEvent(const SDL_Event& event) {
+  // A restart leaves events of the old window behind; they go nowhere, as they would to a destroyed
+  // window. Key events of no window (no keyboard focus yet) are the show's.
+  const Uint32 current = shell.window != nullptr ? SDL_GetWindowID(shell.window) : 0;
   switch (event.type) {
     case SDL_KEYDOWN:
     case SDL_KEYUP:
+      if (event.key.windowID != 0 && event.key.windowID != current) return;
       recordKey(shell.keys, event.key.keysym, event.type == SDL_KEYDOWN);
       return;
     case SDL_WINDOWEVENT:
@@ -180,8 +180,7 @@ void handleEvent(const SDL_Event& event) {
     default:
       return;
   }
-  // A restart leaves events of the old window behind.
-  if (shell.window == nullptr || event.window.windowID != SDL_GetWindowID(shell.window)) return;
+  if (shell.window == nullptr || event.window.windowID != current) return;
   switch (event.window.event) {
     case SDL_WINDOWEVENT_MINIMIZED:
       shell.active = false;

@@ -16,7 +16,9 @@ struct ShellState {
   bool fullscreen = true;  // the display mode is switched to windowWidth x windowHeight
   bool active = true;      // not minimised; frames are drawn only while true
   KeyTable keys{};
-  bool videoReady = false;  // SDL's video subsystem is up (the window system's class registration)
+  // SDL's video subsystem is up. It stays up until the process ends: closing the display connection
+  // unloads the GL driver, which would orphan what the driver still holds and reload it on every restart.
+  bool videoReady = false;
   SDL_Window* window = nullptr;
   SDL_GLContext context = nullptr;
 };
@@ -25,7 +27,7 @@ extern ShellState shell;
 
 // Builds window and context; on failure it has said why and released what it made.
 bool createWindow();
-// Releases whatever of context, window and display mode is held.
+// Releases whatever of context, window and display mode is held; the display connection stays.
 void killWindow();
 // One event other than SDL_QUIT, as the window procedure takes it.
 void handleEvent(const SDL_Event& event);
