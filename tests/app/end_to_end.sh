@@ -4,6 +4,8 @@
 #
 #   end_to_end.sh restart PLAYER   question answered No; picture, F5 restart, picture again, Escape
 #   end_to_end.sh end PLAYER       question answered Yes (full screen); the script's END ends the program
+#   end_to_end.sh refused PLAYER   on a screen with no 1920 x 1080 mode: full screen refused; answered
+#                                  No the program closes without a window, answered Yes it runs windowed
 #
 # Exits 77 (skipped) when the X tools are missing.
 set -uo pipefail
@@ -36,7 +38,9 @@ fail() {
 }
 
 # An X server of our own: no other test's windows, keys or boxes get in the way.
-Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+screen=1920x1080x24
+[ "$mode" = refused ] && screen=1280x1024x24
+Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
 server=$!
 for _ in $(seq 100); do
   [ -s "$work/display" ] && break
@@ -175,6 +179,22 @@ case "$mode" in
     await_line "Doing: 0.8 show END" 1 60
     await_exit 30
     [ "$(count "$listed")" -eq 1 ] || fail "the script was listed $(count "$listed") times"
+    ;;
+  refused)
+    answer "Start Fullscreen?" Return 60
+    answer "OpenGL Rules" Escape 60
+    answer "ERROR" Return 60
+    await_exit 30
+    [ -s "$work/out" ] && fail "the show started although the program was to close"
+    # Again, now running windowed on the refusal.
+    "$player" >"$work/out" 2>"$work/err" &
+    show=$!
+    answer "Start Fullscreen?" Return 60
+    answer "OpenGL Rules" Return 60
+    await_line "$doing" 1 60
+    x xdotool mousemove 640 512 || fail "could not move the pointer onto the window"
+    x xdotool key Escape || fail "could not press Escape"
+    await_exit 30
     ;;
   *)
     fail "unknown mode $mode"
