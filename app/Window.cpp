@@ -118,7 +118,11 @@ bool createWindow() {
       return false;
     }
   }
-  if (switched) SDL_ShowCursor(SDL_DISABLE);
+  if (switched) {
+    SDL_ShowCursor(SDL_DISABLE);
+    static const bool restoredAtExit = std::atexit(restoreDisplay) == 0;
+    (void)restoredAtExit;
+  }
 
   requestPixelFormat();
   const Uint32 style = switched ? SDL_WINDOW_FULLSCREEN : SDL_WINDOW_RESIZABLE;
@@ -147,6 +151,12 @@ bool createWindow() {
   takeWindowEvents();
   resizeView(windowWidth, windowHeight);
   return true;
+}
+
+void restoreDisplay() {
+  if (shell.window == nullptr || (SDL_GetWindowFlags(shell.window) & SDL_WINDOW_FULLSCREEN) == 0) return;
+  SDL_SetWindowFullscreen(shell.window, 0);
+  SDL_ShowCursor(SDL_ENABLE);
 }
 
 void killWindow() {

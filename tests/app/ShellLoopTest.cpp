@@ -396,6 +396,21 @@ TEST_F(CreateWindow, GivesA1920By1080WindowAn33CompatibilityContextAndTheShowPro
   EXPECT_EQ(shell.context, nullptr);
 }
 
+TEST_F(CreateWindow, FullScreenHidesTheCursorAndRestoringTheDisplayUndoesBoth) {
+  shell.fullscreen = true;
+  ASSERT_TRUE(createWindow());
+  if (!boxTitles.empty()) {
+    killWindow();
+    GTEST_SKIP() << "this display has no 1920 x 1080 mode";
+  }
+  EXPECT_NE(SDL_GetWindowFlags(shell.window) & SDL_WINDOW_FULLSCREEN, 0u);
+  EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_DISABLE);
+  restoreDisplay();
+  EXPECT_EQ(SDL_GetWindowFlags(shell.window) & SDL_WINDOW_FULLSCREEN, 0u);
+  EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_ENABLE);
+  killWindow();
+}
+
 std::vector<std::string> errorBoxes;
 int recordErrorBoxes(const SDL_MessageBoxData* box, int* buttonId) {
   errorBoxes.push_back(std::string(box->title) + ": " + box->message);
