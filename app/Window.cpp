@@ -61,6 +61,11 @@ void requestPixelFormat() {
   SDL_GL_SetAttribute(SDL_GL_SHARE_WITH_CURRENT_CONTEXT, 0);
 }
 
+void drainGlErrors() {
+  while (glGetError() != GL_NO_ERROR) {
+  }
+}
+
 bool contextIsForTheShow() {
   GLint major = 0;
   GLint minor = 0;
@@ -68,7 +73,7 @@ bool contextIsForTheShow() {
   glGetIntegerv(GL_MAJOR_VERSION, &major);
   glGetIntegerv(GL_MINOR_VERSION, &minor);
   glGetIntegerv(GL_CONTEXT_PROFILE_MASK, &profile);
-  glGetError();  // a context older than 3.2 knows no profile query; the version already rules it out
+  drainGlErrors();  // a context older than 3.2 knows no profile query; the version already rules it out
   return isShowContext(major, minor, profile);
 }
 
@@ -140,7 +145,7 @@ bool createWindow() {
   const GLenum glew = glewInit();
   if (glew != GLEW_OK) return fail(reinterpret_cast<const char*>(glewGetErrorString(glew)));
   if (!contextIsForTheShow()) return fail("Can't Create a GL 3.x Rendering Context.");
-  glGetError();  // GLEW's probing may leave an error the show's first check would take for its own
+  drainGlErrors();  // GLEW's probing may leave an error the show's first check would take for its own
 
   SDL_ShowWindow(shell.window);
   SDL_RaiseWindow(shell.window);
