@@ -22,7 +22,8 @@ work="$(mktemp -d "${TMPDIR:-/tmp}/glowmarch-e2e-XXXXXX")"
 server=""
 show=""
 cleanup() {
-  [ -n "$show" ] && kill -KILL "$show" 2>/dev/null
+  # A message box lives in a child of the player; it goes with it.
+  [ -n "$show" ] && { pkill -KILL -P "$show" 2>/dev/null; kill -KILL "$show" 2>/dev/null; }
   [ -n "$server" ] && kill "$server" 2>/dev/null
   wait 2>/dev/null
   rm -rf "$work"
