@@ -5,6 +5,7 @@
 #include <unordered_set>
 
 #include "effects/FrameValues.h"
+#include "resources/ProgramUniforms.h"
 
 namespace glowmarch {
 
@@ -40,28 +41,33 @@ std::unique_ptr<Demoeffect> Demoeffect::clone() const { return std::make_unique<
 
 void Demoeffect::local(float, char*) {}
 
-void Demoeffect::draw() {
+void Demoeffect::bindRenderState() const {
   if (shader != currentProgram) {
     glUseProgram(shader);
     currentProgram = shader;
   }
   glActiveTexture(GL_TEXTURE0);
   glBindTexture(GL_TEXTURE_2D, texture);
-  if (shader != 0) {
-    // Program 0 has no uniforms; asking it would only raise GL_INVALID_VALUE.
-    glUniform1i(glGetUniformLocation(shader, "state"), state);
-    glUniform1f(glGetUniformLocation(shader, "musictime"), static_cast<float>(musicTime - timer));
-    glUniform1fv(glGetUniformLocation(shader, "musicdata"), spectrumBins, musicData);
-  }
+  // Program 0 has no uniforms; asking it would only raise GL_INVALID_VALUE.
+  if (shader != 0) setFrameUniforms(shader, state, static_cast<float>(musicTime - timer), musicData);
+}
+
+void Demoeffect::draw() {
+  bindRenderState();
   transform.apply();
   glScalef(static_cast<float>(scale * scaleX), static_cast<float>(scale * scaleY),
            static_cast<float>(scale * scaleZ));
   glColor4ubv(color);
+  if (children.empty()) return;
   for (Demoeffect* child : children) {
     glPushMatrix();
     child->draw();
     glPopMatrix();
   }
+  // The children leave their own program, texture, uniforms and colour behind, and a derived
+  // class draws its own geometry next: that must look as it would without children.
+  bindRenderState();
+  glColor4ubv(color);
 }
 
 void Demoeffect::setupVertexArray() {

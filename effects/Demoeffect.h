@@ -59,6 +59,10 @@ class Demoeffect {
   void removeChild(Demoeffect* child);
   // True when `effect` is this object or lies below it through children.
   bool reaches(const Demoeffect* effect) const;
+
+ protected:
+  // Makes `shader` current, binds `texture` on unit 0 and feeds the program its uniforms.
+  void bindRenderState() const;
 };
 
 }  // namespace glowmarch

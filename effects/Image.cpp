@@ -3,24 +3,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "effects/FrameValues.h"
 #include "effects/LocalParameter.h"
 
 namespace glowmarch {
-
-namespace {
-
-// The children drew after the base bound our program and texture, and may have left theirs.
-void bindOwn(GLuint program, GLuint texture) {
-  if (program != currentProgram) {
-    glUseProgram(program);
-    currentProgram = program;
-  }
-  glActiveTexture(GL_TEXTURE0);
-  glBindTexture(GL_TEXTURE_2D, texture);
-}
-
-}  // namespace
 
 std::unique_ptr<Demoeffect> Image::clone() const { return std::make_unique<Image>(*this); }
 
@@ -32,7 +17,6 @@ void Image::local(float, char* parameter) {
 
 void Image::draw() {
   Demoeffect::draw();
-  bindOwn(shader, texture);
   const GLboolean textured = glIsEnabled(GL_TEXTURE_2D);
   const GLboolean blended = glIsEnabled(GL_BLEND);
   glEnable(GL_TEXTURE_2D);

@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "effects/FrameValues.h"
 #include "effects/LocalParameter.h"
 #include "resources/TextureLibrary.h"
 
@@ -12,15 +11,6 @@ namespace {
 constexpr float cellSize = 1.0f / 16.0f;  // the font is a 16 x 16 grid of glyphs
 constexpr float advance = 0.5f;
 
-// The children drew after the base bound our program and texture, and may have left theirs.
-void bindOwn(GLuint program, GLuint texture) {
-  if (program != currentProgram) {
-    glUseProgram(program);
-    currentProgram = program;
-  }
-  glActiveTexture(GL_TEXTURE0);
-  glBindTexture(GL_TEXTURE_2D, texture);
-}
 }  // namespace
 
 Text::Text() { texture = findTexture("profont.png"); }
@@ -42,7 +32,6 @@ void Text::local(float, char* parameter) {
 void Text::draw() {
   if (text.empty()) return;
   Demoeffect::draw();
-  bindOwn(shader, texture);
   const GLboolean textured = glIsEnabled(GL_TEXTURE_2D);
   const GLboolean blended = glIsEnabled(GL_BLEND);
   glEnable(GL_TEXTURE_2D);

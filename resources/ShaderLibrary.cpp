@@ -1,5 +1,7 @@
 #include "resources/ShaderLibrary.h"
 
+#include "resources/ProgramUniforms.h"
+
 #include <algorithm>
 #include <climits>
 #include <cstdio>
@@ -125,6 +127,7 @@ GLuint findShaderProgram(std::string_view name) {
 void clearShaderLibrary() {
   shaderSources.clear();
   shaderPrograms.clear();
+  forgetProgramUniforms();
 }
 
 }  // namespace glowmarch

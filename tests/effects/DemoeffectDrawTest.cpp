@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <utility>
 #include <vector>
 
 #include "effects/Demoeffect.h"
@@ -93,6 +94,106 @@ TEST_F(DemoeffectDraw, ColourAndTextureAreHandedToGl) {
   glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
   EXPECT_EQ(static_cast<GLuint>(bound), texture);
   glDeleteTextures(1, &texture);
+}
+
+}  // namespace
+}  // namespace glowmarch
+
+namespace glowmarch {
+namespace {
+
+GLuint linkProgram(const char* fragment) {
+  const char* vertex =
+      "#version 330 compatibility\n"
+      "void main() { gl_Position = gl_ModelViewProjectionMatrix * gl_Vertex; }\n";
+  GLuint program = glCreateProgram();
+  for (auto [type, source] : {std::pair{GL_VERTEX_SHADER, vertex}, std::pair{GL_FRAGMENT_SHADER, fragment}}) {
+    GLuint stage = glCreateShader(type);
+    glShaderSource(stage, 1, &source, nullptr);
+    glCompileShader(stage);
+    glAttachShader(program, stage);
+  }
+  glLinkProgram(program);
+  return program;
+}
+
+const char* uniformShader =
+    "#version 330 compatibility\n"
+    "uniform int state; uniform float musictime; uniform float musicdata[256];\n"
+    "void main() { gl_FragColor = vec4(float(state), musictime, musicdata[7], 1.0); }\n";
+
+class DemoeffectUniforms : public testing::GlTest {};
+
+TEST_F(DemoeffectUniforms, EveryObjectFeedsItsProgramItsOwnStateTimeAndTheCurrentSpectrum) {
+  const GLuint program = linkProgram(uniformShader);
+  Demoeffect a;
+  Demoeffect b;
+  a.shader = b.shader = program;
+  a.state = 3;
+  b.state = 5;
+  b.timer = 2.0;
+  musicTime = 10.0;
+  musicData[7] = 0.25f;
+
+  GLint state = 0;
+  GLfloat time = 0.0f;
+  GLfloat bin = 0.0f;
+  const GLint stateAt = glGetUniformLocation(program, "state");
+  const GLint timeAt = glGetUniformLocation(program, "musictime");
+  const GLint binAt = glGetUniformLocation(program, "musicdata[7]");
+  a.draw();
+  glGetUniformiv(program, stateAt, &state);
+  glGetUniformfv(program, timeAt, &time);
+  EXPECT_EQ(state, 3);
+  EXPECT_EQ(time, 10.0f);
+  b.draw();
+  glGetUniformiv(program, stateAt, &state);
+  glGetUniformfv(program, timeAt, &time);
+  EXPECT_EQ(state, 5);
+  EXPECT_EQ(time, 8.0f);
+  musicData[7] = 0.75f;  // a new frame's spectrum reaches a program that already has the old one
+  a.draw();
+  glGetUniformfv(program, binAt, &bin);
+  EXPECT_EQ(bin, 0.75f);
+  glGetUniformiv(program, stateAt, &state);
+  EXPECT_EQ(state, 3);
+  glUseProgram(0);
+  currentProgram = 0;
+  glDeleteProgram(program);
+}
+
+TEST_F(DemoeffectUniforms, ChildrenDoNotLeaveTheirProgramTextureOrColourToTheirParentsGeometry) {
+  const GLuint parentProgram = linkProgram(uniformShader);
+  const GLuint childProgram = linkProgram(uniformShader);
+  GLuint textures[2];
+  glGenTextures(2, textures);
+  Demoeffect parent;
+  Demoeffect child;
+  parent.shader = parentProgram;
+  parent.texture = textures[0];
+  parent.state = 1;
+  parent.color[0] = 50;
+  child.shader = childProgram;
+  child.texture = textures[1];
+  child.color[0] = 200;
+  parent.addChild(&child);
+  parent.draw();
+
+  GLint program = 0;
+  GLint texture = 0;
+  GLfloat colour[4];
+  glGetIntegerv(GL_CURRENT_PROGRAM, &program);
+  glGetIntegerv(GL_TEXTURE_BINDING_2D, &texture);
+  glGetFloatv(GL_CURRENT_COLOR, colour);
+  EXPECT_EQ(static_cast<GLuint>(program), parentProgram);
+  EXPECT_EQ(currentProgram, parentProgram);
+  EXPECT_EQ(static_cast<GLuint>(texture), textures[0]);
+  EXPECT_NEAR(colour[0] * 255.0f, 50.0f, 0.01f);
+  glUseProgram(0);
+  currentProgram = 0;
+  glDeleteProgram(parentProgram);
+  glDeleteProgram(childProgram);
+  glDeleteTextures(2, textures);
 }
 
 }  // namespace

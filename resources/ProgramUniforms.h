@@ -1,0 +1,17 @@
+// The three uniforms every scene object feeds its program, set only when the program holds another value.
+// Uniform values belong to the program and programs are never relinked, so nothing drawn can tell.
+#pragma once
+
+#include <GL/glew.h>
+
+namespace glowmarch {
+
+inline constexpr int musicDataSize = 256;
+
+// Sets "state", "musictime" and "musicdata" (256 floats) on `program`, which must be current.
+void setFrameUniforms(GLuint program, GLint state, float musicTime, const float* musicData);
+
+// Forgets every program's locations and values (a new context may reuse the names).
+void forgetProgramUniforms();
+
+}  // namespace glowmarch
