@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "effects/BlendedTexturing.h"
 #include "effects/LocalParameter.h"
 
 namespace glowmarch {
@@ -17,11 +18,7 @@ void Image::local(float, char* parameter) {
 
 void Image::draw() {
   Demoeffect::draw();
-  const GLboolean textured = glIsEnabled(GL_TEXTURE_2D);
-  const GLboolean blended = glIsEnabled(GL_BLEND);
-  glEnable(GL_TEXTURE_2D);
-  glEnable(GL_BLEND);
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  const BlendedTexturing blending;
   // Nearest keeps pixel art crisp when a small picture fills the screen.
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
@@ -41,8 +38,6 @@ void Image::draw() {
   // Linear again whatever it was: the texture may be shared with objects that expect it.
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-  if (!textured) glDisable(GL_TEXTURE_2D);
-  if (!blended) glDisable(GL_BLEND);
 }
 
 }  // namespace glowmarch

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "effects/BlendedTexturing.h"
 #include "effects/LocalParameter.h"
 #include "resources/TextureLibrary.h"
 
@@ -10,7 +11,6 @@ namespace glowmarch {
 namespace {
 constexpr float cellSize = 1.0f / 16.0f;  // the font is a 16 x 16 grid of glyphs
 constexpr float advance = 0.5f;
-
 }  // namespace
 
 Text::Text() { texture = findTexture("profont.png"); }
@@ -32,11 +32,7 @@ void Text::local(float, char* parameter) {
 void Text::draw() {
   if (text.empty()) return;
   Demoeffect::draw();
-  const GLboolean textured = glIsEnabled(GL_TEXTURE_2D);
-  const GLboolean blended = glIsEnabled(GL_BLEND);
-  glEnable(GL_TEXTURE_2D);
-  glEnable(GL_BLEND);
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  const BlendedTexturing blending;
   for (std::size_t i = 0; i < text.size(); ++i) {
     const unsigned c = static_cast<unsigned char>(text[i]);
     if (c == 0) break;
@@ -60,8 +56,6 @@ void Text::draw() {
     glVertex3f(x1, 1.0f, 0.0f);
     glEnd();
   }
-  if (!textured) glDisable(GL_TEXTURE_2D);
-  if (!blended) glDisable(GL_BLEND);
 }
 
 }  // namespace glowmarch

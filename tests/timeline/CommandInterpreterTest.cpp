@@ -5,6 +5,7 @@
 #include <string>
 
 #include "effects/EffectRegistry.h"
+#include "tests/support/ScriptRunner.h"
 #include "tests/support/TestShow.h"
 #include "timeline/Player.h"
 
@@ -20,19 +21,7 @@ class Interpreter : public ::testing::Test {
   void SetUp() override { testing::resetShow(); }
   void TearDown() override { testing::resetShow(); }
 
-  // Runs one line and returns what it printed.
-  std::string run(const std::string& text) {
-    buffers.emplace_back(text.begin(), text.end());
-    buffers.back().push_back('\0');
-    double time = 0.0;
-    std::sscanf(buffers.back().data(), "%lf", &time);
-    ScriptLine line{time, buffers.back().data(), false};
-    CaptureStdout();
-    executeLine(player, line);
-    std::fflush(stdout);
-    EXPECT_TRUE(line.executed) << text;
-    return GetCapturedStdout();
-  }
+  std::string run(const std::string& text) { return script.run(text); }
 
   Demoeffect& effect(const char* name) {
     Demoeffect* found = effects.find(name);
@@ -41,8 +30,8 @@ class Interpreter : public ::testing::Test {
     return found != nullptr ? *found : none;
   }
 
-  Player player{Player::NotStarted{}};
-  std::deque<std::vector<char>> buffers;
+  testing::ScriptRunner script;
+  Player& player = script.player;
 };
 
 const std::string missingEffect = "You need to create this effect with new or clone first! ";

@@ -9,6 +9,7 @@
 #include "effects/EffectRegistry.h"
 #include "effects/ParticleLayout.h"
 #include "effects/Particles.h"
+#include "tests/support/ScriptRunner.h"
 #include "tests/support/TestShow.h"
 #include "timeline/Player.h"
 
@@ -26,20 +27,10 @@ class ParticlesScript : public ::testing::Test {
   }
   void TearDown() override { testing::resetShow(); }
 
-  std::string run(const std::string& text) {
-    buffers.emplace_back(text.begin(), text.end());
-    buffers.back().push_back('\0');
-    double time = 0.0;
-    std::sscanf(buffers.back().data(), "%lf", &time);
-    ScriptLine line{time, buffers.back().data(), false};
-    CaptureStdout();
-    executeLine(player, line);
-    std::fflush(stdout);
-    return GetCapturedStdout();
-  }
+  std::string run(const std::string& text) { return script.run(text); }
 
-  Player player;
-  std::deque<std::vector<char>> buffers;
+  testing::ScriptRunner script;
+  Player& player = script.player;
 };
 
 TEST_F(ParticlesScript, NewParticlesMultipliesATemplateNamedByInit) {

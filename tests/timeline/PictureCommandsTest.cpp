@@ -10,6 +10,7 @@
 #include "effects/Image.h"
 #include "effects/Text.h"
 #include "tests/support/PngFixture.h"
+#include "tests/support/ScriptRunner.h"
 #include "tests/support/TestShow.h"
 #include "timeline/Player.h"
 
@@ -19,21 +20,11 @@ namespace {
 // Script lines that make pictures and words, run as the timeline runs them.
 class PictureCommands : public testing::GlTest {
  protected:
-  std::string run(const std::string& text) {
-    buffers.emplace_back(text.begin(), text.end());
-    buffers.back().push_back('\0');
-    double time = 0.0;
-    std::sscanf(buffers.back().data(), "%lf", &time);
-    ScriptLine line{time, buffers.back().data(), false};
-    ::testing::internal::CaptureStdout();
-    executeLine(player, line);
-    std::fflush(stdout);
-    return ::testing::internal::GetCapturedStdout();
-  }
+  std::string run(const std::string& text) { return script.run(text); }
 
   testing::ScratchFolder folder;
-  Player player;
-  std::deque<std::vector<char>> buffers;
+  testing::ScriptRunner script;
+  Player& player = script.player;
 };
 
 TEST_F(PictureCommands, TextAndImageAreMadeByNameAndTakeTexturesAndParameters) {

@@ -11,6 +11,7 @@
 #include "effects/Model.h"
 #include "effects/Sphere.h"
 #include "resources/ShaderLibrary.h"
+#include "tests/support/ScriptRunner.h"
 #include "tests/support/TestShow.h"
 #include "timeline/Player.h"
 
@@ -24,21 +25,11 @@ class ShapesScript : public testing::GlTest {
     GlTest::TearDown();
   }
 
-  std::string run(const std::string& text) {
-    buffers.emplace_back(text.begin(), text.end());
-    buffers.back().push_back('\0');
-    double time = 0.0;
-    std::sscanf(buffers.back().data(), "%lf", &time);
-    ScriptLine line{time, buffers.back().data(), false};
-    ::testing::internal::CaptureStdout();
-    executeLine(player, line);
-    std::fflush(stdout);
-    return ::testing::internal::GetCapturedStdout();
-  }
+  std::string run(const std::string& text) { return script.run(text); }
 
   testing::ScratchFolder folder;
-  Player player{Player::NotStarted{}};
-  std::deque<std::vector<char>> buffers;
+  testing::ScriptRunner script;
+  Player& player = script.player;
 };
 
 TEST_F(ShapesScript, ShaderLinesDefineProgramsThatNewSpheresAndShaderLinesUse) {
