@@ -1,0 +1,15 @@
+// The offline renderer: plays the show in the working folder frame by frame at a fixed rate, with
+// the music positioned rather than heard, and writes each frame and the music to files.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace glowmarch {
+
+// The whole program, given the arguments after its name; returns the exit code: 0 when the frames
+// are written (also when the script's "END" ends the process part-way, after the last whole frame),
+// 1 when the capture could not be made, 2 for a command line it does not understand.
+int runCapture(const std::vector<std::string>& arguments);
+
+}  // namespace glowmarch

@@ -1,0 +1,137 @@
+#include "app/CaptureOptions.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+
+namespace glowmarch {
+
+namespace {
+
+// A whole decimal number and nothing else: "30", not "30fps", "3e1" or " 30".
+bool readInteger(const std::string& text, long& value) {
+  if (text.empty() || text.front() == ' ' || text.front() == '+') return false;
+  for (char c : text) {
+    if ((c < '0' || c > '9') && c != '-') return false;
+  }
+  errno = 0;
+  char* end = nullptr;
+  value = std::strtol(text.c_str(), &end, 10);
+  return errno == 0 && end == text.c_str() + text.size();
+}
+
+// A finite decimal number and nothing else; strtod alone would take "inf", "nan", hex and leading blanks.
+bool readSeconds(const std::string& text, double& value) {
+  if (text.empty()) return false;
+  for (char c : text) {
+    if ((c < '0' || c > '9') && c != '.' && c != '-' && c != '+' && c != 'e' && c != 'E') return false;
+  }
+  errno = 0;
+  char* end = nullptr;
+  value = std::strtod(text.c_str(), &end);
+  return errno == 0 && end == text.c_str() + text.size() && std::isfinite(value);
+}
+
+std::string readFps(const std::string& text, int& fps) {
+  long value = 0;
+  if (!readInteger(text, value) || value < 1 || value > maxCaptureFps) {
+    return "--fps takes a whole number of frames per second from 1 to " + std::to_string(maxCaptureFps) +
+           ", not \"" + text + "\"";
+  }
+  fps = static_cast<int>(value);
+  return {};
+}
+
+std::string readTime(const std::string& name, const std::string& text, double& seconds) {
+  if (!readSeconds(text, seconds) || seconds < 0.0) {
+    return name + " takes a time in seconds of music, 0 or more, not \"" + text + "\"";
+  }
+  if (seconds > 1e6) return name + " " + text + " lies beyond any show";
+  return {};
+}
+
+std::string readSize(const std::string& text, int& width, int& height) {
+  const std::string bad = "--size takes WIDTHxHEIGHT in pixels, each from 1 to " +
+                          std::to_string(maxCaptureDimension) + ", such as 1920x1080, not \"" + text + "\"";
+  const std::size_t cross = text.find('x');
+  if (cross == std::string::npos) return bad;
+  long w = 0;
+  long h = 0;
+  if (!readInteger(text.substr(0, cross), w) || !readInteger(text.substr(cross + 1), h)) return bad;
+  if (w < 1 || h < 1 || w > maxCaptureDimension || h > maxCaptureDimension) return bad;
+  width = static_cast<int>(w);
+  height = static_cast<int>(h);
+  return {};
+}
+
+}  // namespace
+
+ParsedCaptureOptions parseCaptureOptions(const std::vector<std::string>& arguments) {
+  ParsedCaptureOptions parsed;
+  CaptureOptions& options = parsed.options;
+  for (std::size_t i = 0; i < arguments.size() && parsed.ok(); ++i) {
+    std::string name = arguments[i];
+    std::optional<std::string> value;
+    if (const std::size_t equals = name.find('='); name.rfind("--", 0) == 0 && equals != std::string::npos) {
+      value = name.substr(equals + 1);
+      name.resize(equals);
+    }
+    if (name == "--help" || name == "-h") {
+      if (value) {
+        parsed.error = "--help takes no value";
+      } else {
+        options.help = true;
+      }
+      continue;
+    }
+    if (name != "--out" && name != "--fps" && name != "--from" && name != "--to" && name != "--size") {
+      parsed.error = name.rfind("-", 0) == 0 ? "unknown option " + name : "unexpected argument \"" + name + "\"";
+      continue;
+    }
+    if (!value) {
+      if (i + 1 >= arguments.size()) {
+        parsed.error = name + " needs a value";
+        continue;
+      }
+      value = arguments[++i];
+    }
+    if (name == "--out") {
+      if (value->empty()) parsed.error = "--out needs a folder";
+      options.out = *value;
+    } else if (name == "--fps") {
+      parsed.error = readFps(*value, options.fps);
+    } else if (name == "--from") {
+      parsed.error = readTime(name, *value, options.from);
+    } else if (name == "--to") {
+      double to = 0.0;
+      parsed.error = readTime(name, *value, to);
+      options.to = to;
+    } else {
+      parsed.error = readSize(*value, options.width, options.height);
+    }
+  }
+  if (parsed.ok() && options.to && *options.to <= options.from) {
+    parsed.error = "--to must come after --from";
+  }
+  return parsed;
+}
+
+std::string captureUsage() {
+  return std::string("Usage: ") + captureProgram +
+         " [options]\n"
+         "Renders the show in the working folder (data/vesperscript.txt and the rest) offscreen at a fixed\n"
+         "frame rate and writes numbered PNG frames and the music as a WAV file, for a video encoder.\n"
+         "\n"
+         "  --out DIR     folder for frame000000.png, frame000001.png, ... and music.wav (default: capture)\n"
+         "  --fps N       frames per second of music, 1 to 1000 (default: 60)\n"
+         "  --from S      first frame at S seconds of music; the script still runs from 0 (default: 0)\n"
+         "  --to S        stop before S seconds (default: at \"END\" or the end of the music)\n"
+         "  --size WxH    picture size in pixels (default: 1920x1080)\n"
+         "  --help        this text\n"
+         "\n"
+         "The show's own output (its listing, \"Doing: \" lines, messages) goes to standard output as when\n"
+         "it plays; the progress goes to standard error. Frame files are numbered from 0 whatever --from is.\n";
+}
+
+}  // namespace glowmarch

@@ -1,0 +1,40 @@
+// The capture program's command line: where the frames go, how many per second, which span of the
+// show and at what size. Parsed without touching anything, so every answer can be tested.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace glowmarch {
+
+inline constexpr const char* captureProgram = "glowmarch-capture";
+
+// Frames are timed on the player's millisecond clock: beyond 1000 per second two frames would share a tick.
+inline constexpr int maxCaptureFps = 1000;
+// The largest picture any GL driver we meet renders into.
+inline constexpr int maxCaptureDimension = 16384;
+
+struct CaptureOptions {
+  std::string out = "capture";
+  int fps = 60;
+  double from = 0.0;              // music seconds
+  std::optional<double> to;       // music seconds; none: until "END" or the end of the music
+  int width = 1920;
+  int height = 1080;
+  bool help = false;
+};
+
+struct ParsedCaptureOptions {
+  CaptureOptions options;
+  std::string error;  // empty when the command line was understood
+  bool ok() const { return error.empty(); }
+};
+
+// Takes the arguments after the program's name. "--name value" and "--name=value" both work.
+ParsedCaptureOptions parseCaptureOptions(const std::vector<std::string>& arguments);
+
+// The --help text.
+std::string captureUsage();
+
+}  // namespace glowmarch

@@ -1,0 +1,169 @@
+#include "app/CaptureTarget.h"
+
+#include <SDL2/SDL.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "app/View.h"
+#include "app/Window.h"
+
+namespace glowmarch {
+
+namespace {
+
+constexpr int videoAttempts = 5;
+constexpr Uint32 videoRetryMilliseconds = 20;
+
+// A display server may refuse a connection now and then. With no display server at all SDL's
+// offscreen driver still gives a context, through EGL; SDL picks it only when asked by name.
+bool startVideo(std::string& error) {
+  const auto set = [](const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr && value[0] != '\0';
+  };
+  // With no display server named the window systems' own drivers can only fail, noisily.
+  const bool anyDisplay = set("DISPLAY") || set("WAYLAND_DISPLAY") || set("SDL_VIDEODRIVER");
+  for (int attempt = 0; anyDisplay && attempt < videoAttempts; ++attempt) {
+    if (attempt > 0) SDL_Delay(videoRetryMilliseconds);
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) return true;
+    error = SDL_GetError();
+  }
+  SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) return true;
+  error += std::string(error.empty() ? "" : "; ") + "offscreen driver: " + SDL_GetError();
+  return false;
+}
+
+void drainGlErrors() {
+  while (glGetError() != GL_NO_ERROR) {
+  }
+}
+
+}  // namespace
+
+CaptureTarget::~CaptureTarget() { release(); }
+
+void CaptureTarget::release() {
+  if (context != nullptr) {
+    SDL_GL_MakeCurrent(window, nullptr);
+    SDL_GL_DeleteContext(context);
+    context = nullptr;
+  }
+  if (window != nullptr) {
+    SDL_DestroyWindow(window);
+    window = nullptr;
+  }
+  framebuffer = colorBuffer = depthBuffer = 0;
+}
+
+const char* CaptureTarget::driver() const {
+  const char* name = SDL_GetCurrentVideoDriver();
+  return name != nullptr ? name : "none";
+}
+
+bool CaptureTarget::open(int width, int height, std::string& error) {
+  release();
+  if (SDL_WasInit(SDL_INIT_VIDEO) == 0 && !startVideo(error)) {
+    error = "no video driver: " + error;
+    return false;
+  }
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+  SDL_GL_SetAttribute(SDL_GL_SHARE_WITH_CURRENT_CONTEXT, 0);
+  // The window's own buffers are never drawn into: the framebuffer object below holds the picture.
+  SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
+  SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
+  window = SDL_CreateWindow("glowmarch-capture", 0, 0, 16, 16, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+  if (window == nullptr) {
+    error = std::string("no window for a GL context: ") + SDL_GetError();
+    return false;
+  }
+  context = SDL_GL_CreateContext(window);
+  if (context == nullptr || SDL_GL_MakeCurrent(window, context) != 0) {
+    error = std::string("no OpenGL 3.3 compatibility context: ") + SDL_GetError();
+    release();
+    return false;
+  }
+  glewExperimental = GL_TRUE;
+  const GLenum glew = glewInit();
+  // GLEW built for GLX also looks for a GLX display, which an EGL context has not; the GL entry
+  // points are loaded before that look.
+  const bool loaded = glew == GLEW_OK || (glew == GLEW_ERROR_NO_GLX_DISPLAY && glGenFramebuffers != nullptr);
+  if (!loaded) {
+    error = std::string("cannot load the GL entry points: ") + reinterpret_cast<const char*>(glewGetErrorString(glew));
+    release();
+    return false;
+  }
+  drainGlErrors();
+  GLint major = 0;
+  GLint minor = 0;
+  GLint profile = 0;
+  glGetIntegerv(GL_MAJOR_VERSION, &major);
+  glGetIntegerv(GL_MINOR_VERSION, &minor);
+  glGetIntegerv(GL_CONTEXT_PROFILE_MASK, &profile);
+  drainGlErrors();
+  if (!isShowContext(major, minor, profile)) {
+    error = "no OpenGL 3.3 compatibility context (got " + std::to_string(major) + "." + std::to_string(minor) + ")";
+    release();
+    return false;
+  }
+  GLint largest = 0;
+  GLint viewport[2] = {};
+  glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &largest);
+  glGetIntegerv(GL_MAX_VIEWPORT_DIMS, viewport);
+  if (width > largest || height > largest || width > viewport[0] || height > viewport[1]) {
+    error = "the GL driver draws pictures of at most " + std::to_string(std::min(largest, viewport[0])) + "x" +
+            std::to_string(std::min(largest, viewport[1])) + " pixels";
+    release();
+    return false;
+  }
+
+  glGenFramebuffers(1, &framebuffer);
+  glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+  glGenRenderbuffers(1, &colorBuffer);
+  glBindRenderbuffer(GL_RENDERBUFFER, colorBuffer);
+  glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width, height);
+  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colorBuffer);
+  glGenRenderbuffers(1, &depthBuffer);
+  glBindRenderbuffer(GL_RENDERBUFFER, depthBuffer);
+  glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, width, height);
+  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, depthBuffer);
+  glBindRenderbuffer(GL_RENDERBUFFER, 0);
+  const GLenum status = glCheckFramebufferStatus(GL_FRAMEBUFFER);
+  if (status != GL_FRAMEBUFFER_COMPLETE || glGetError() != GL_NO_ERROR) {
+    error = "cannot make a " + std::to_string(width) + "x" + std::to_string(height) + " framebuffer";
+    release();
+    return false;
+  }
+  glReadBuffer(GL_COLOR_ATTACHMENT0);
+  w = width;
+  h = height;
+  // The show clears colour and depth every frame but never the stencil, which starts undefined.
+  glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+  glClearDepth(1.0);
+  glClearStencil(0);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+  resizeView(width, height);
+  return true;
+}
+
+void CaptureTarget::drawOnePixel(bool one) {
+  if (one) {
+    glViewport(0, 0, 1, 1);
+    glScissor(0, 0, 1, 1);
+    glEnable(GL_SCISSOR_TEST);
+  } else {
+    glDisable(GL_SCISSOR_TEST);
+    glViewport(0, 0, w, h);
+  }
+}
+
+void CaptureTarget::read(std::vector<std::uint8_t>& rgba) const {
+  rgba.resize(static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 4);
+  glPixelStorei(GL_PACK_ALIGNMENT, 4);
+  glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+}
+
+}  // namespace glowmarch
