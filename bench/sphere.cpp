@@ -1,4 +1,5 @@
 // Building the 20 x 40 sphere: its mesh alone, and the whole object with its program lookup and upload.
+// Drawing it: the object's draw, and the bare draw call of the same mesh as its floor.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -76,6 +77,28 @@ void DrawSphere(benchmark::State& state) {
   glowmarch::currentProgram = 0;
 }
 BENCHMARK(DrawSphere)->Unit(benchmark::kMicrosecond);
+
+// The same mesh from the same vertex array, with only a placement and the draw call.
+void DrawSphereFloor(benchmark::State& state) {
+  if (!fixture().gl.ok()) {
+    state.SkipWithError("no GL context");
+    return;
+  }
+  glowmarch::Sphere sphere;
+  const glowmarch::SphereMesh mesh = glowmarch::generateSphereMesh(20, 40);
+  glUseProgram(sphere.shader);
+  glBindVertexArray(sphere.vao);
+  for (auto _ : state) {
+    glLoadIdentity();
+    glTranslatef(0.0f, 0.0f, -4.0f);
+    glDrawElements(GL_TRIANGLE_STRIP, static_cast<GLsizei>(mesh.indices.size()), GL_UNSIGNED_SHORT,
+                   mesh.indices.data());
+  }
+  glFinish();
+  glUseProgram(0);
+  glowmarch::currentProgram = 0;
+}
+BENCHMARK(DrawSphereFloor)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
