@@ -118,13 +118,17 @@ bool prepareCaptureFolder(const std::string& folder, std::string& error) {
     return false;
   }
   // Writing is tried where it will happen: permissions, a read-only mount or a full disk all show here.
+  // A file made only for the try goes again, so a capture refused later leaves nothing behind.
   const std::string probe = (path / captureWavName).string();
-  File file(std::fopen(probe.c_str(), "wb"));
+  const bool existed = fs::exists(probe, failure);
+  File file(std::fopen(probe.c_str(), "ab"));
   if (!file) {
     error = systemError(probe);
     return false;
   }
-  return closeFile(file, probe, error);
+  const bool ok = closeFile(file, probe, error);
+  if (!existed) fs::remove(probe, failure);
+  return ok;
 }
 
 std::vector<std::uint8_t> wavHeader(std::uint64_t frames) {
