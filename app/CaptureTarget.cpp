@@ -68,6 +68,14 @@ bool CaptureTarget::open(int width, int height, std::string& error) {
     error = "no video driver: " + error;
     return false;
   }
+  // Loaded once for the process's life: destroying the last GL window would otherwise unload the
+  // driver (EGL's is opened at run time), orphaning what it still holds.
+  static bool glLoaded = false;
+  if (!glLoaded && SDL_GL_LoadLibrary(nullptr) != 0) {
+    error = std::string("no OpenGL library: ") + SDL_GetError();
+    return false;
+  }
+  glLoaded = true;
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
