@@ -64,17 +64,19 @@ class ProgressBar {
 
   void show(std::uint64_t framesRun, double musicSeconds) {
     const double wall = secondsSince(start);
+    if (framesRun == plan.first && plan.first > 0) writingSince = wall;
+    const double phaseWall = framesRun >= plan.first ? wall - writingSince : wall;
     const bool last = framesRun >= plan.end;
     if (terminal) {
       if (!last && framesRun > 0 && wall - shownAt < 0.1) return;
       shownAt = wall;
-      std::fprintf(stderr, "\r%s\033[K", progressText(plan, framesRun, musicSeconds, wall).c_str());
+      std::fprintf(stderr, "\r%s\033[K", progressText(plan, framesRun, musicSeconds, phaseWall).c_str());
       return;
     }
     const std::uint64_t tenth = framesRun * 10 / std::max<std::uint64_t>(plan.end, 1);
     if (framesRun > 0 && tenth == shownTenth && !last) return;
     shownTenth = tenth;
-    std::fprintf(stderr, "%s\n", progressText(plan, framesRun, musicSeconds, wall).c_str());
+    std::fprintf(stderr, "%s\n", progressText(plan, framesRun, musicSeconds, phaseWall).c_str());
   }
 
   double elapsed() const { return secondsSince(start); }
@@ -83,6 +85,7 @@ class ProgressBar {
   CapturePlan plan;
   bool terminal;
   std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
+  double writingSince = 0.0;
   double shownAt = 0.0;
   std::uint64_t shownTenth = 0;
 };

@@ -69,27 +69,32 @@ std::string clockText(double seconds) {
   return text;
 }
 
-std::string progressText(const CapturePlan& plan, std::uint64_t framesRun, double musicSeconds, double wallSeconds) {
+std::string progressText(const CapturePlan& plan, std::uint64_t framesRun, double musicSeconds,
+                         double phaseWallSeconds) {
   const std::uint64_t total = std::max<std::uint64_t>(plan.end, 1);
   framesRun = std::min(framesRun, plan.end);
   const int filled = static_cast<int>(framesRun * barWidth / total);
   std::string text = "[" + std::string(filled, '#') + std::string(barWidth - filled, '-') + "]";
 
+  const bool skipping = framesRun < plan.first;
+  const std::uint64_t phaseDone = skipping ? framesRun : framesRun - plan.first;
+  const std::uint64_t phaseLeft = skipping ? plan.first - framesRun : plan.end - framesRun;
   char part[160];
-  if (framesRun < plan.first) {
+  if (skipping) {
     std::snprintf(part, sizeof part, " skipping to %.3f s, frame %llu/%llu", frameSeconds(plan.first, plan.fps),
                   static_cast<unsigned long long>(framesRun), static_cast<unsigned long long>(plan.first));
   } else {
-    std::snprintf(part, sizeof part, " %llu/%llu frames", static_cast<unsigned long long>(framesRun - plan.first),
+    std::snprintf(part, sizeof part, " %llu/%llu frames", static_cast<unsigned long long>(phaseDone),
                   static_cast<unsigned long long>(plan.count()));
   }
   text += part;
   std::snprintf(part, sizeof part, ", music %.3f s", musicSeconds);
   text += part;
-  if (framesRun == 0) {
-    text += ", time left unknown";
+  if (phaseDone == 0 && phaseLeft > 0) {
+    text += skipping ? ", time to get there unknown" : ", time left unknown";
   } else {
-    text += ", about " + clockText(wallSeconds / framesRun * (plan.end - framesRun)) + " left";
+    const std::string estimate = clockText(phaseDone > 0 ? phaseWallSeconds / phaseDone * phaseLeft : 0.0);
+    text += skipping ? ", about " + estimate + " to get there" : ", about " + estimate + " left";
   }
   return text;
 }

@@ -47,7 +47,10 @@ std::string frameFileName(std::uint64_t index);
 std::string clockText(double seconds);
 
 // One line of progress: a bar over all the frames to run (skipped ones first), the frames written so
-// far, the music time and the time left, estimated from the wall time spent so far.
-std::string progressText(const CapturePlan& plan, std::uint64_t framesRun, double musicSeconds, double wallSeconds);
+// far, the music time and the time left. Skipped frames cost a fraction of written ones, so each
+// phase, skipping and writing, is estimated from its own pace: `phaseWallSeconds` is the time spent
+// in the current phase.
+std::string progressText(const CapturePlan& plan, std::uint64_t framesRun, double musicSeconds,
+                         double phaseWallSeconds);
 
 }  // namespace glowmarch

@@ -93,13 +93,18 @@ TEST(CaptureProgress, TheLineShowsTheBarFramesMusicTimeAndAnEstimateOfTheTimeLef
   EXPECT_EQ(progressText(plan, 150, 5.0, 20.0),
             "[########################] 150/150 frames, music 5.000 s, about 0:00 left");
 
-  // Skipped frames count for the bar and the estimate; the written count starts at --from.
+  // Skipped frames count for the bar; each phase is estimated from its own pace, and the written
+  // count starts at --from.
   plan.first = 90;
   plan.end = 180;
   EXPECT_EQ(progressText(plan, 45, 1.5, 1.0),
-            "[######------------------] skipping to 3.000 s, frame 45/90, music 1.500 s, about 0:03 left");
+            "[######------------------] skipping to 3.000 s, frame 45/90, music 1.500 s, about 0:01 to get there");
+  EXPECT_EQ(progressText(plan, 0, 0.0, 0.0),
+            "[------------------------] skipping to 3.000 s, frame 0/90, music 0.000 s, time to get there unknown");
+  EXPECT_EQ(progressText(plan, 90, 3.0, 0.0),
+            "[############------------] 0/90 frames, music 3.000 s, time left unknown");
   EXPECT_EQ(progressText(plan, 120, 4.0, 100.0),
-            "[################--------] 30/90 frames, music 4.000 s, about 0:50 left");
+            "[################--------] 30/90 frames, music 4.000 s, about 3:20 left");
 
   EXPECT_EQ(clockText(0.0), "0:00");
   EXPECT_EQ(clockText(59.4), "0:59");
