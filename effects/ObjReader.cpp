@@ -233,10 +233,13 @@ class Reader {
     }
     Corner read[3];
     if (!readCorners(p, end, form, read)) return;
+    // By the form, not by -1: a relative index of -1 as written is no "none".
+    const bool withNormals = form == FaceForm::positionsNormals || form == FaceForm::positionsTexturesNormals;
+    const bool withTextures = form == FaceForm::positionsTexturesNormals || form == FaceForm::positionsTextures;
     for (const Corner& corner : read) {
       if (!within(corner.position, positions.size())) return;
-      if (corner.normal != -1 && !within(corner.normal, normals.size())) return;
-      if (corner.texture != -1 && !within(corner.texture, texcoords.size())) return;
+      if (withNormals && !within(corner.normal, normals.size())) return;
+      if (withTextures && !within(corner.texture, texcoords.size())) return;
     }
     for (int k = 0; k < 3; ++k) {
       Vertex& vertex = corners[k];

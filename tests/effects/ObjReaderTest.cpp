@@ -323,5 +323,23 @@ TEST(ObjReader, EmptyOrFacelessTextGivesNoVertexAndUnreadableFilesGiveNothing) {
   EXPECT_FALSE(readObjFile("/").has_value());
 }
 
+TEST(ObjReader, AnIndexWrittenAsMinusOneIsSkippedLikeAnyRelativeIndex) {
+  // Inside the reader -1 also marks a corner that has no such index: mistaking one for the other
+  // read texture coordinates from before the start of their list.
+  const ObjMesh mesh = readObj(
+      "v 0 0 0\nv 1 0 0\nv 0 1 0\nvn 0 0 1\nvt 0.25 0.75\n"
+      "f 1/1 2/1 3/-1\n"
+      "f 1/-1 2/1 3/1\n"
+      "f 1/1/1 2/1/1 3/-1/1\n"
+      "f 1/1/1 2/1/-1 3/1/1\n"
+      "f 1//1 2//-1 3//1\n"
+      "f 1 2 -1\n"
+      "f 1/1 2/1 3/1\n");
+  ASSERT_EQ(mesh.indices.size(), 3u);
+  const Vertex& third = mesh.vertices[mesh.indices[2]];
+  EXPECT_EQ(third.texcoords[0], 0.25f);
+  EXPECT_EQ(third.texcoords[1], 0.75f);
+}
+
 }  // namespace
 }  // namespace glowmarch
