@@ -110,6 +110,10 @@ PngError decodePng(const std::uint8_t* bytes, std::size_t size, DecodedImage& im
   if (structs.png == nullptr) return PngError::outOfMemory;
   structs.info = png_create_info_struct(structs.png);
   if (structs.info == nullptr) return PngError::outOfMemory;
+  // Only IHDR, PLTE, tRNS, IDAT and IEND make the picture. libpng would take the memory a text or
+  // other ancillary chunk claims before reading it, so a few damaged bytes could ask for
+  // gigabytes; skipped chunks are read past in small pieces instead.
+  png_set_keep_unknown_chunks(structs.png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
   MemoryReader reader{bytes, size, 0, false};
   png_set_read_fn(structs.png, &reader, readFromMemory);
 
