@@ -8,6 +8,7 @@
 #include "effects/EffectRegistry.h"
 #include "resources/ShaderLibrary.h"
 #include "resources/TextureLibrary.h"
+#include "timeline/Platform.h"
 #include "timeline/Player.h"
 
 namespace glowmarch {
@@ -134,7 +135,8 @@ void run(Player& player, const ScriptLine& line, const Words& w) {
   }
   if (command == "END") {
     std::fflush(stdout);
-    std::exit(0);
+    endProcess(0);
+    return;
   }
   if (command == "new") {
     effects.store(name, createEffect(w[2]));
