@@ -1,0 +1,6 @@
+#version 330 compatibility
+// Does not compile: the show's own error message is printed.
+void main()
+{
+    gl_FragColor = undefinedValue;
+}
