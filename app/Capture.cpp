@@ -149,8 +149,9 @@ int runCapture(const std::vector<std::string>& arguments) {
   const std::optional<CapturePlan> plan = planCapture(options.fps, options.from, options.to, musicFrames);
   if (!plan) return fail(std::string("no music (") + musicPath + ") to end the capture; give --to");
   if (plan->count() == 0) {
-    return fail("nothing to capture: the show ends at " + std::to_string(frameSeconds(plan->end, plan->fps)) +
-                " s, before --from");
+    char end[64];
+    std::snprintf(end, sizeof end, "%.3f", frameSeconds(plan->end, plan->fps));
+    return fail(std::string("nothing to capture: the music ends at ") + end + " s, before --from");
   }
   if (plan->count() > maxCaptureFrames) {
     return fail("more than " + std::to_string(maxCaptureFrames) + " frames; capture the show in parts");
