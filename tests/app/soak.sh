@@ -1,0 +1,334 @@
+#!/usr/bin/env bash
+# The real player kept running for a long while on an X server of its own, judged by its output, its
+# exit code and its resident memory (VmRSS, sampled from /proc).
+#
+#   soak.sh showcase PLAYER [--no-memory]
+#       The showcase from the start to its "END", on the music: exit code 0, the script listed, every
+#       timed line announced once with "Doing: ", nothing else on standard output or standard error,
+#       and memory flat once the show runs (see check_showcase_memory).
+#   soak.sh restarts PLAYER COUNT [--no-memory]
+#       A small show with one object of every class, restarted COUNT times with F5 (four of them F1,
+#       which switches to full screen and back): each start lists the script and runs every timed
+#       line, the player ends with exit code 0 on Escape, and the memory after the last restart is
+#       within 10 % of that after the first.
+#
+# --no-memory reports the memory figures without judging them: under AddressSanitizer freed memory
+# waits in a quarantine, so the resident size grows without any leak. Exits 77 (skipped) when the X
+# tools are missing.
+set -uo pipefail
+
+mode="${1:-}"
+player="$(realpath "${2:-}")"
+here="$(cd "$(dirname "$0")" && pwd)"
+root="$(cd "$here/../.." && pwd)"
+shift 2
+count=0
+if [ "$mode" = restarts ]; then
+  count="${1:-}"
+  shift
+  case "$count" in '' | *[!0-9]*) echo "FAIL: restarts needs a count"; exit 1 ;; esac
+fi
+judge_memory=1
+[ "${1:-}" = --no-memory ] && judge_memory=0
+
+for tool in Xvfb xdotool xwininfo awk; do
+  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed (scripts/setup installs it)"; exit 77; }
+done
+
+work="$(mktemp -d "${TMPDIR:-/tmp}/glowmarch-soak-XXXXXX")"
+server=""
+show=""
+cleanup() {
+  # A message box lives in a child of the player; it goes with it.
+  [ -n "$show" ] && { pkill -KILL -P "$show" 2>/dev/null; kill -KILL "$show" 2>/dev/null; }
+  [ -n "$server" ] && kill "$server" 2>/dev/null
+  wait 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*"
+  for log in out err; do
+    [ -s "$work/$log" ] && { echo "--- player's std$log (end):"; tail -n 30 "$work/$log"; }
+  done
+  [ -s "$work/memory" ] && { echo "--- memory samples (seconds, KiB):"; tr '\n' ' ' <"$work/memory"; echo; }
+  exit 1
+}
+
+# An X server of our own: no other test's windows, keys or boxes get in the way.
+Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+server=$!
+for _ in $(seq 100); do
+  [ -s "$work/display" ] && break
+  sleep 0.1
+done
+[ -s "$work/display" ] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+export DISPLAY=":$(head -n 1 "$work/display")"
+export SDL_AUDIODRIVER=dummy
+
+# The display may refuse a connection now and then; every X client call gets a few tries.
+x() {
+  for _ in 1 2 3 4 5; do
+    "$@" 2>/dev/null && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+now() { date +%s.%N; }
+before() { awk -v a="$(now)" -v b="$1" 'BEGIN { exit !(a < b) }'; }
+deadline() { awk -v a="$(now)" -v s="$1" 'BEGIN { printf "%.3f", a + s }'; }
+since() { awk -v a="$(now)" -v b="$1" 'BEGIN { printf "%.1f", a - b }'; }
+
+alive() { kill -0 "$show" 2>/dev/null; }
+resident() { awk '/^VmRSS:/ { print $2 }' "/proc/$show/status" 2>/dev/null; }
+
+# SDL's boxes carry their caption as a UTF-8 name that xwininfo shows and xdotool's search does not.
+boxes() { x xwininfo -root -tree | grep -oE '"[^"]*": \(' | sed -e 's/^"//' -e 's/": ($//'; }
+box() { x xwininfo -root -tree | grep -F "\"$1\":" | awk '{ print $1 }' | head -n 1; }
+
+# A refused full-screen mode is answered Yes (run windowed); any other box is a fault here, since
+# the music is there and every file the show names exists.
+take_boxes() {
+  local caption id
+  while read -r caption; do
+    case "$caption" in
+      Glowmarch) ;;  # the show's own window
+      "OpenGL Rules")
+        id="$(box "OpenGL Rules")"
+        [ -n "$id" ] && x xdotool key --window "$id" Return
+        ;;
+      *) fail "unexpected message box \"$caption\"" ;;
+    esac
+  done < <(boxes)
+}
+
+answer_question() {  # key
+  local until id=""
+  until="$(deadline 60)"
+  while before "$until"; do
+    alive || fail "the player ended before asking whether to run full screen"
+    id="$(box "Start Fullscreen?")"
+    [ -n "$id" ] && break
+    sleep 0.2
+  done
+  [ -n "$id" ] || fail "no full-screen question within 60 s"
+  x xdotool key --window "$id" "$1" || fail "could not answer the full-screen question"
+}
+
+count() { grep -cxF -- "$1" "$work/out"; }
+
+# Waits until standard output holds `times` copies of the line, taking boxes on the way.
+await_line() {  # line times seconds
+  local until
+  until="$(deadline "$3")"
+  while before "$until"; do
+    [ "$(count "$1")" -ge "$2" ] && return 0
+    alive || fail "the player ended before printing \"$1\" $2 times"
+    take_boxes
+    sleep 0.05
+  done
+  fail "\"$1\" printed $(count "$1") times, not $2, within $3 s"
+}
+
+await_exit() {  # seconds
+  local until
+  until="$(deadline "$1")"
+  while before "$until" && alive; do
+    take_boxes
+    sleep 0.2
+  done
+  alive && fail "the player did not end within $1 s"
+  wait "$show"
+  local code=$?
+  show=""
+  [ "$code" -eq 0 ] || fail "exit code $code, not 0"
+}
+
+# The lines the player keeps from a script, each as "TIME<tab>TEXT", in file order: lines that start
+# with a number (after blanks), except those starting with '#' or 'B'.
+script_lines() {  # script
+  tr '\r' '\n' <"$1" | awk '
+    /^[#B]/ { next }
+    match($0, /^[ \t\v\f]*[-+]?([0-9]+\.?[0-9]*|\.[0-9]+)([eE][-+]?[0-9]+)?/) {
+      printf "%s\t%s\n", substr($0, RSTART, RLENGTH) + 0, $0
+    }'
+}
+
+# The listing the player prints at each start: every kept line with its time as "%f".
+expected_listing() {  # script
+  script_lines "$1" | awk -F'\t' '{ line = $0; sub(/^[^\t]*\t/, "", line); printf "%s %f\n", line, $1 }'
+}
+
+# The "Doing: " lines of one run, sorted: every line with a time stamp of 0 or more that falls due
+# before the first "END" line does, and that line itself.
+expected_doing() {  # script
+  script_lines "$1" | awk -F'\t' '
+    { time[NR] = $1 + 0; line = $0; sub(/^[^\t]*\t/, "", line); text[NR] = line
+      split(line, word, /[ ,]+/)
+      if (end == 0 && (word[3] == "END" || (word[1] == "" && word[4] == "END"))) end = NR }
+    END {
+      for (i = 1; i <= NR; ++i) {
+        if (time[i] < 0) continue
+        if (end > 0 && (time[i] > time[end] || (time[i] == time[end] && i > end))) continue
+        print "Doing: " text[i]
+      }
+    }' | LC_ALL=C sort
+}
+
+# Standard error holds nothing at all: no sanitizer report, no GL or X complaint, no box text that
+# could not be shown.
+check_quiet_errors() {
+  [ -s "$work/err" ] && fail "standard error is not empty: $(head -n 5 "$work/err")"
+  return 0
+}
+
+# Samples the resident memory once a second into $work/memory ("seconds KiB", seconds since `start`)
+# until the player ends or the deadline passes, taking boxes on the way.
+sample_memory() {  # start seconds
+  local until next kib
+  until="$(deadline "$2")"
+  next="$(now)"
+  while before "$until" && alive; do
+    if ! before "$next"; then
+      kib="$(resident)"
+      [ -n "$kib" ] && echo "$(since "$1") $kib" >>"$work/memory"
+      next="$(awk -v n="$next" 'BEGIN { printf "%.3f", n + 1 }')"
+    fi
+    take_boxes
+    sleep 0.1
+  done
+}
+
+# The showcase's memory rises in a few steps while new scenes are first drawn (the GL driver compiles
+# and bins their work; the heap keeps what it once held) and must then stay put. Judged against the
+# level at 20 s, once every program, mesh and picture is loaded and the first scenes have drawn:
+#   - nothing later exceeds it by more than 25 % (no runaway growth at any time);
+#   - over the last 15 s before the "END" (the outro, which draws nothing new), the memory moves by
+#     less than 1 % of its level at the start of that stretch (no creep while the same scene plays).
+check_showcase_memory() {  # end-time
+  awk -v end="$1" -v judge="$judge_memory" '
+    { t[NR] = $1; kib[NR] = $2 }
+    END {
+      for (i = 1; i <= NR && t[i] < 20; ++i) {}
+      if (i > NR) { print "FAIL: no memory sample after 20 s"; exit 1 }
+      base = kib[i]; peak = base
+      for (j = i; j <= NR; ++j) if (kib[j] > peak) peak = kib[j]
+      for (k = i; k <= NR && t[k] < end - 15; ++k) {}
+      if (k > NR) { print "FAIL: no memory sample in the last 15 s"; exit 1 }
+      low = kib[k]; high = kib[k]; stretch = kib[k]
+      for (j = k; j <= NR; ++j) { if (kib[j] < low) low = kib[j]; if (kib[j] > high) high = kib[j] }
+      printf "memory: %.1f MiB at 20 s, peak %.1f MiB after it (%+.1f %%); last 15 s from %.1f s: %.1f to %.1f MiB (%.2f %% of %.1f MiB)\n",
+             base / 1024, peak / 1024, 100 * (peak - base) / base, t[k], low / 1024, high / 1024,
+             100 * (high - low) / stretch, stretch / 1024
+      if (!judge) exit 0
+      if (peak > 1.25 * base) { print "FAIL: memory grew by more than 25 % after the start-up"; exit 1 }
+      if (high - low > 0.01 * stretch) { print "FAIL: memory moved by more than 1 % in the last 15 s"; exit 1 }
+    }' "$work/memory"
+}
+
+run_showcase() {
+  local script="$root/showcase/data/vesperscript.txt"
+  [ -f "$script" ] || fail "no showcase at $script"
+  expected_listing "$script" >"$work/listing"
+  expected_doing "$script" >"$work/doing"
+  local first_listed end_line end_time
+  first_listed="$(head -n 1 "$work/listing")"
+  end_line="$(grep -m 1 -E ' END$' "$work/doing" || true)"
+  [ -n "$end_line" ] || fail "the showcase has no END line"
+  end_time="$(echo "${end_line#Doing: }" | awk '{ print $1 + 0 }')"
+
+  # The player only reads its folder: the showcase is played where it lies.
+  cd "$root/showcase" || fail "cannot enter the showcase"
+  "$player" >"$work/out" 2>"$work/err" &
+  show=$!
+  # Full screen, as a person watches a show.
+  answer_question Return
+  await_line "$first_listed" 1 60
+  # The Player starts the music right after the listing: memory time is show time.
+  local start
+  start="$(now)"
+  sample_memory "$start" "$(awk -v e="$end_time" 'BEGIN { print e + 60 }')"
+  alive && fail "the show did not reach its END within $end_time s and a minute"
+  await_exit 10
+
+  local listed
+  listed="$(wc -l <"$work/listing")"
+  head -n "$listed" "$work/out" | cmp -s - "$work/listing" ||
+    fail "the listing differs from the script: $(head -n "$listed" "$work/out" | diff - "$work/listing" | head -n 6)"
+  tail -n +"$((listed + 1))" "$work/out" >"$work/ran"
+  grep -v '^Doing: ' "$work/ran" >"$work/unexpected" && fail "unexpected output: $(head -n 5 "$work/unexpected")"
+  LC_ALL=C sort "$work/ran" | cmp -s - "$work/doing" ||
+    fail "the lines run differ from the timed lines (< run, > script): $(LC_ALL=C sort "$work/ran" | diff - "$work/doing" | head -n 10)"
+  [ "$(tail -n 1 "$work/out")" = "$end_line" ] || fail "the last line printed is not \"$end_line\""
+  check_quiet_errors
+  check_showcase_memory "$end_time" || fail "memory is not flat"
+  echo "ran $(wc -l <"$work/ran") timed lines in $(tail -n 1 "$work/memory" | awk '{ print $1 }') s"
+}
+
+# The soak show: every class, its own shaders and mesh, a picture and the font, one second of music.
+make_soak_show() {
+  mkdir -p "$work/show/data/textures" "$work/show/data/music"
+  cp -r "$here/soak/data/." "$work/show/data/"
+  cp "$here/show/data/textures/swatch.png" "$root/showcase/data/textures/profont.png" "$work/show/data/textures/"
+  cp "$root/tests/audio/fixtures/tone440.mp3" "$work/show/data/music/QX07Synthpop_FINAL.mp3"
+}
+
+run_restarts() {
+  make_soak_show || fail "could not set up the soak show"
+  local script="$work/show/data/vesperscript.txt"
+  expected_listing "$script" >"$work/listing"
+  expected_doing "$script" >"$work/doing"
+  local first_listed last_doing listed doing
+  first_listed="$(head -n 1 "$work/listing")"
+  # Lines due in one frame run in file order, so the last timed line of the file is the last announced.
+  last_doing="Doing: $(script_lines "$script" | awk -F'\t' '$1 >= 0' | tail -n 1 | cut -f 2-)"
+  listed="$(wc -l <"$work/listing")"
+  doing="$(wc -l <"$work/doing")"
+
+  cd "$work/show" || fail "cannot enter the soak show"
+  "$player" >"$work/out" 2>"$work/err" &
+  show=$!
+  answer_question Escape
+
+  local start first="" last="" shows=$((count + 1)) key
+  start="$(now)"
+  for ((run = 1; run <= shows; ++run)); do
+    # Each start is listed and runs all its timed lines before the next key.
+    await_line "$first_listed" "$run" 60
+    await_line "$last_doing" "$run" 60
+    if [ "$run" -eq 2 ] || [ "$run" -eq "$shows" ]; then
+      # The same moment of the show both times: a second in, the music just over.
+      sleep 1
+      [ "$run" -eq 2 ] && first="$(resident)" || last="$(resident)"
+    fi
+    [ $((run % 50)) -eq 1 ] && echo "$(since "$start") $(resident)" >>"$work/memory"
+    [ "$run" -eq "$shows" ] && break
+    key=F5
+    case "$run" in 40 | 41 | 120 | 121) key=F1 ;; esac
+    x xdotool key "$key" || fail "could not press $key"
+  done
+  x xdotool key Escape || fail "could not press Escape"
+  await_exit 30
+
+  [ "$(count "$first_listed")" -eq "$shows" ] || fail "the script was listed $(count "$first_listed") times, not $shows"
+  [ "$(wc -l <"$work/out")" -eq $((shows * (listed + doing))) ] ||
+    fail "$(wc -l <"$work/out") lines printed, not $shows times $listed listed and $doing run"
+  grep -vxF -f "$work/listing" "$work/out" | grep -vxF -f "$work/doing" >"$work/unexpected" &&
+    fail "unexpected output: $(head -n 5 "$work/unexpected")"
+  check_quiet_errors
+  [ -n "$first" ] && [ -n "$last" ] || fail "no memory figures"
+  awk -v first="$first" -v last="$last" -v count="$count" -v judge="$judge_memory" -v took="$(since "$start")" 'BEGIN {
+    printf "memory: %.1f MiB after the first restart, %.1f MiB after restart %d (%+.1f %%); %s s in all\n",
+           first / 1024, last / 1024, count, 100 * (last - first) / first, took
+    if (judge && (last > 1.1 * first || last < 0.9 * first)) { print "FAIL: memory moved by more than 10 %"; exit 1 }
+  }' || fail "memory is not steady across restarts"
+}
+
+case "$mode" in
+  showcase) run_showcase ;;
+  restarts) run_restarts ;;
+  *) fail "unknown mode \"$mode\" (showcase or restarts)" ;;
+esac
+echo "PASS: $mode"
