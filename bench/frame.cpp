@@ -235,6 +235,7 @@ struct LiteralDraw {
 // last across frames; texture, colour and vertex array are known only from this frame's own calls.
 struct LeastWork {
   struct Held {
+    bool located = false;
     GLint locations[3] = {-1, -1, -1};
     bool known = false;
     GLint state = 0;
@@ -274,14 +275,21 @@ struct LeastWork {
   }
   void uniforms(const Demoeffect& e) {
     Held& held = programs[e.shader];
-    if (held.locations[0] == -1 && held.locations[1] == -1 && held.locations[2] == -1) {
+    if (!held.located) {
       held.locations[0] = glGetUniformLocation(e.shader, "state");
       held.locations[1] = glGetUniformLocation(e.shader, "musictime");
       held.locations[2] = glGetUniformLocation(e.shader, "musicdata");
+      held.located = true;
     }
     const float time = static_cast<float>(musicTime - e.timer);
-    if (!held.known || held.state != e.state) glUniform1i(held.locations[0], held.state = e.state);
-    if (!held.known || held.time != time) glUniform1f(held.locations[1], held.time = time);
+    if (!held.known || held.state != e.state) {
+      held.state = e.state;
+      glUniform1i(held.locations[0], held.state);
+    }
+    if (!held.known || held.time != time) {
+      held.time = time;
+      glUniform1f(held.locations[1], held.time);
+    }
     if (!held.known || std::memcmp(held.data, musicData, sizeof held.data) != 0) {
       std::memcpy(held.data, musicData, sizeof held.data);
       glUniform1fv(held.locations[2], spectrumBins, held.data);
