@@ -38,7 +38,7 @@ constexpr int restarts = 200;
 #endif
 // The shows that F1 ends instead of F5: full screen and back, twice.
 const std::set<int> otherDisplayShows = {restarts / 5, restarts / 5 + 1, restarts / 2, restarts / 2 + 1};
-constexpr double secondsPerFrame = 0.02;
+constexpr double secondsPerFrame = 0.05;
 constexpr int frameLimit = 100;  // a show whose lines never all run still ends
 
 struct Soak {
