@@ -1,6 +1,7 @@
 // Fuzzes the timeline as the player runs it: the input is the script file. It is read, listed and
 // its start-up lines run, then a few frames run its timed lines and draw the scene on a real GL
 // context. The show's files (shaders, pictures, meshes) are a copy of fuzz/show.
+// With FUZZ_GL_ERRORS set, a GL error left after a frame counts as a crash too.
 #include <GL/glew.h>
 #include <GL/glu.h>
 #include <SDL2/SDL.h>
@@ -156,6 +157,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (ended) break;
     clockNow = time;
     player.runFrame();
+    static const bool glErrorsCount = std::getenv("FUZZ_GL_ERRORS") != nullptr;
+    if (const GLenum error = glGetError(); error != GL_NO_ERROR && glErrorsCount) {
+      std::fprintf(stderr, "GL error 0x%x after the frame at %u ms\n", error, time);
+      std::abort();
+    }
   }
   return 0;
 }
