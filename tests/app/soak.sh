@@ -72,6 +72,12 @@ done
 [ -s "$work/display" ] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
 export DISPLAY=":$(head -n 1 "$work/display")"
 export SDL_AUDIODRIVER=dummy
+# When the X server refuses a connection for a moment, SDL tries Wayland on the way, and the Wayland
+# library complains on standard error about a missing runtime folder: give it an empty one.
+if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+  export XDG_RUNTIME_DIR="$work/runtime"
+  mkdir -m 700 "$XDG_RUNTIME_DIR"
+fi
 
 # The display may refuse a connection now and then; every X client call gets a few tries.
 x() {
