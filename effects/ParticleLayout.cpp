@@ -244,11 +244,40 @@ void layoutParticles(Particles& field, double time, double delta) {
 
 void layoutParticles(Particles& field) { layoutParticles(field, musicTime, frameDelta); }
 
+namespace {
+
+// The objects one copy of `effect` brings into every frame: itself and all it draws below it,
+// counted per path (a child appended twice counts twice). Counting stops once past `limit`.
+std::int64_t drawnObjects(const Demoeffect& effect, std::int64_t limit) {
+  std::int64_t count = 1;
+  for (const Demoeffect* child : effect.children) {
+    if (count > limit) break;
+    count += drawnObjects(*child, limit - count);
+  }
+  return count;
+}
+
+}  // namespace
+
 void initParticles(Particles& field, const Demoeffect& model) {
   if (field.initialised) return;
   const std::int64_t total = std::int64_t{field.countY} * field.countX;
   if (total > Particles::maxParticles) {
     std::printf("Can't make %lld particles: at most %lld\n", static_cast<long long>(total),
+                static_cast<long long>(Particles::maxParticles));
+    return;
+  }
+  // A field of fields (or of a group that holds one) multiplies: each copy carries its own
+  // children list and draws everything below it, so the limit is on objects, not on copies.
+  const std::int64_t each = drawnObjects(model, Particles::maxParticles);
+  if (total > 0 && each > Particles::maxParticles) {
+    std::printf("Can't make %lld particles: each would draw more than %lld objects\n", static_cast<long long>(total),
+                static_cast<long long>(Particles::maxParticles));
+    return;
+  }
+  if (total > Particles::maxParticles / each) {
+    std::printf("Can't make %lld particles of %lld objects each: at most %lld objects\n",
+                static_cast<long long>(total), static_cast<long long>(each),
                 static_cast<long long>(Particles::maxParticles));
     return;
   }

@@ -545,6 +545,40 @@ TEST_F(ParticleField, InitWithoutAUsableTemplateSaysSoOnceAndChangesNothing) {
   EXPECT_EQ(f.children.size(), 6u);
 }
 
+TEST_F(ParticleField, AFieldOfFieldsIsLimitedByTheObjectsItsParticlesBring) {
+  // Each particle of a field of fields copies the inner field's particle list and draws all of
+  // it: 64 x 64 copies of a million-particle field asked for 32 GB before drawing anything.
+  model();
+  Particles& inner = field("inner");
+  say(inner, "x;1024");
+  say(inner, "y;1");
+  EXPECT_EQ(say(inner, "init;dot"), "");
+  Particles& outer = field("outer");
+  say(outer, "x;1024");
+  say(outer, "y;1");
+  EXPECT_EQ(say(outer, "init;inner"), "Can't make 1024 particles of 1025 objects each: at most 1048576 objects\n");
+  EXPECT_FALSE(outer.initialised);
+  EXPECT_TRUE(outer.children.empty());
+  say(outer, "x;1023");  // 1023 x 1025 objects fit
+  EXPECT_EQ(say(outer, "init;inner"), "");
+  EXPECT_EQ(outer.children.size(), 1023u);
+
+  // A group that holds the same child twice draws it twice, at every level: 21 objects that
+  // draw two million.
+  Demoeffect* level = &model("level0");
+  for (int i = 1; i <= 20; ++i) {
+    Demoeffect& next = model(("level" + std::to_string(i)).c_str());
+    next.addChild(level);
+    next.addChild(level);
+    level = &next;
+  }
+  Particles& one = field("one");
+  say(one, "x;1");
+  say(one, "y;1");
+  EXPECT_EQ(say(one, "init;level20"), "Can't make 1 particles: each would draw more than 1048576 objects\n");
+  EXPECT_EQ(say(one, "init;level19"), "");
+}
+
 // Counts the objects alive, to see each particle destroyed exactly once.
 class Counted : public Demoeffect {
  public:
