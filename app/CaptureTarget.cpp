@@ -1,8 +1,10 @@
 #include "app/CaptureTarget.h"
 
+
 #include <SDL2/SDL.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
 
 #include "app/View.h"
@@ -18,6 +20,8 @@ constexpr Uint32 videoRetryMilliseconds = 20;
 // A display server may refuse a connection now and then. With no display server at all SDL's
 // offscreen driver still gives a context, through EGL; SDL picks it only when asked by name.
 bool startVideo(std::string& error) {
+  // A write to a connection the server dropped during its handshake must not end the program.
+  std::signal(SIGPIPE, SIG_IGN);
   const auto set = [](const char* name) {
     const char* value = std::getenv(name);
     return value != nullptr && value[0] != '\0';

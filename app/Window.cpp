@@ -1,9 +1,11 @@
 #include "app/Window.h"
 
+
 #include <GL/glew.h>
 
 #include <SDL2/SDL.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 
@@ -31,6 +33,8 @@ constexpr Uint32 videoRetryMilliseconds = 20;
 // A display server may refuse a connection now and then, and SDL then quietly falls back to a
 // driver that shows nothing; both are worth another try.
 bool startVideo() {
+  // A write to a connection the server dropped during its handshake must not end the program.
+  std::signal(SIGPIPE, SIG_IGN);
   for (int attempt = 0; attempt < videoAttempts; ++attempt) {
     if (attempt > 0) SDL_Delay(videoRetryMilliseconds);
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) continue;
