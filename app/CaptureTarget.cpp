@@ -9,6 +9,7 @@
 
 #include "app/View.h"
 #include "app/Window.h"
+#include "resources/OffscreenTarget.h"
 
 namespace glowmarch {
 
@@ -58,7 +59,7 @@ void CaptureTarget::release() {
     SDL_DestroyWindow(window);
     window = nullptr;
   }
-  framebuffer = colorBuffer = depthBuffer = 0;
+  target = {};
 }
 
 const char* CaptureTarget::driver() const {
@@ -132,19 +133,7 @@ bool CaptureTarget::open(int width, int height, std::string& error) {
     return false;
   }
 
-  glGenFramebuffers(1, &framebuffer);
-  glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
-  glGenRenderbuffers(1, &colorBuffer);
-  glBindRenderbuffer(GL_RENDERBUFFER, colorBuffer);
-  glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width, height);
-  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colorBuffer);
-  glGenRenderbuffers(1, &depthBuffer);
-  glBindRenderbuffer(GL_RENDERBUFFER, depthBuffer);
-  glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, width, height);
-  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, depthBuffer);
-  glBindRenderbuffer(GL_RENDERBUFFER, 0);
-  const GLenum status = glCheckFramebufferStatus(GL_FRAMEBUFFER);
-  if (status != GL_FRAMEBUFFER_COMPLETE || glGetError() != GL_NO_ERROR) {
+  if (!createOffscreenTarget(target, width, height) || glGetError() != GL_NO_ERROR) {
     error = "cannot make a " + std::to_string(width) + "x" + std::to_string(height) + " framebuffer";
     release();
     return false;

@@ -9,6 +9,8 @@
 
 #include <GL/glew.h>
 
+#include "resources/OffscreenTarget.h"
+
 struct SDL_Window;
 
 namespace glowmarch {
@@ -42,9 +44,7 @@ class CaptureTarget {
   int h = 0;
   SDL_Window* window = nullptr;
   void* context = nullptr;
-  GLuint framebuffer = 0;
-  GLuint colorBuffer = 0;
-  GLuint depthBuffer = 0;
+  OffscreenTarget target;
 };
 
 }  // namespace glowmarch

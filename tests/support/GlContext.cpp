@@ -60,17 +60,7 @@ GlContext::GlContext(int width, int height) : w(width), h(height) {
     error = reinterpret_cast<const char*>(glewGetErrorString(glew));
     return;
   }
-  glGenFramebuffers(1, &framebuffer);
-  glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
-  glGenRenderbuffers(1, &colorBuffer);
-  glBindRenderbuffer(GL_RENDERBUFFER, colorBuffer);
-  glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width, height);
-  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colorBuffer);
-  glGenRenderbuffers(1, &depthBuffer);
-  glBindRenderbuffer(GL_RENDERBUFFER, depthBuffer);
-  glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, width, height);
-  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, depthBuffer);
-  if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+  if (!createOffscreenTarget(target, width, height)) {
     error = "offscreen framebuffer incomplete";
     return;
   }
@@ -85,7 +75,7 @@ GlContext::~GlContext() {
 }
 
 void GlContext::bindTarget() {
-  glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+  glBindFramebuffer(GL_FRAMEBUFFER, target.framebuffer);
   glViewport(0, 0, w, h);
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "resources/OffscreenTarget.h"
+
 struct SDL_Window;
 
 namespace glowmarch::testing {
@@ -39,9 +41,7 @@ class GlContext {
   std::string error;
   SDL_Window* window = nullptr;
   void* context = nullptr;
-  GLuint framebuffer = 0;
-  GLuint colorBuffer = 0;
-  GLuint depthBuffer = 0;
+  OffscreenTarget target;
 };
 
 }  // namespace glowmarch::testing
