@@ -38,32 +38,10 @@ fail() {
   exit 1
 }
 
-# An X server of our own: no other test's windows, keys or boxes get in the way.
+source "$here/xserver.sh"
 screen=1920x1080x24
 [ "$mode" = refused ] && screen=1280x1024x24
-Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-server=$!
-for _ in $(seq 100); do
-  [ -s "$work/display" ] && break
-  sleep 0.1
-done
-[ -s "$work/display" ] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-export DISPLAY=":$(head -n 1 "$work/display")"
-export SDL_AUDIODRIVER=dummy
-
-# The display may refuse a connection now and then; every X client call gets a few tries.
-x() {
-  for _ in 1 2 3 4 5; do
-    "$@" 2>/dev/null && return 0
-    sleep 0.1
-  done
-  return 1
-}
-
-# Seconds since the epoch with a fraction, for deadlines.
-now() { date +%s.%N; }
-before() { awk -v a="$(now)" -v b="$1" 'BEGIN { exit !(a < b) }'; }
-deadline() { awk -v a="$(now)" -v s="$1" 'BEGIN { printf "%.3f", a + s }'; }
+start_xserver "$screen"
 
 alive() { kill -0 "$show" 2>/dev/null; }
 

@@ -62,16 +62,8 @@ fail() {
   exit 1
 }
 
-# An X server of our own: no other test's windows, keys or boxes get in the way.
-Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-server=$!
-for _ in $(seq 100); do
-  [ -s "$work/display" ] && break
-  sleep 0.1
-done
-[ -s "$work/display" ] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-export DISPLAY=":$(head -n 1 "$work/display")"
-export SDL_AUDIODRIVER=dummy
+source "$here/xserver.sh"
+start_xserver 1920x1080x24
 # When the X server refuses a connection for a moment, SDL tries Wayland on the way, and the Wayland
 # library complains on standard error about a missing runtime folder: give it an empty one.
 if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
@@ -79,18 +71,6 @@ if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
   mkdir -m 700 "$XDG_RUNTIME_DIR"
 fi
 
-# The display may refuse a connection now and then; every X client call gets a few tries.
-x() {
-  for _ in 1 2 3 4 5; do
-    "$@" 2>/dev/null && return 0
-    sleep 0.1
-  done
-  return 1
-}
-
-now() { date +%s.%N; }
-before() { awk -v a="$(now)" -v b="$1" 'BEGIN { exit !(a < b) }'; }
-deadline() { awk -v a="$(now)" -v s="$1" 'BEGIN { printf "%.3f", a + s }'; }
 since() { awk -v a="$(now)" -v b="$1" 'BEGIN { printf "%.1f", a - b }'; }
 
 alive() { kill -0 "$show" 2>/dev/null; }
