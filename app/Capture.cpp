@@ -17,6 +17,7 @@
 #include "audio/AudioDevice.h"
 #include "effects/FrameValues.h"
 #include "effects/ParticleLayout.h"
+#include "effects/ShowState.h"
 #include "timeline/Platform.h"
 #include "timeline/Player.h"
 

@@ -4,11 +4,7 @@
 
 #include "app/MessageBox.h"
 #include "app/Window.h"
-#include "effects/EffectRegistry.h"
-#include "effects/FrameValues.h"
-#include "effects/ParticleLayout.h"
-#include "resources/ShaderLibrary.h"
-#include "resources/TextureLibrary.h"
+#include "effects/ShowState.h"
 
 namespace glowmarch {
 
@@ -17,14 +13,6 @@ namespace {
 constexpr Uint32 firstShowDelayMilliseconds = 25;
 
 }  // namespace
-
-void clearShowState() {
-  effects.clear();
-  clearShaderLibrary();
-  clearTextureLibrary();
-  resetFrameValues();
-  restartParticleRandom();
-}
 
 int runShell(const ShowMaker& makeShow) {
   // Closing the window ends the show through the loop, like any other end.

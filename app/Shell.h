@@ -17,11 +17,6 @@ class Show {
 
 using ShowMaker = std::function<std::unique_ptr<Show>()>;
 
-// Empties what a show leaves in the process (effects, shader programs, textures, per-frame values,
-// the particles' random engine): the GL names they hold died with the old context, so a kept name
-// would point at nothing, and the next show starts as the first one did.
-void clearShowState();
-
 // Window, show and loop until Escape, closing the window or a frame that ends it; returns the
 // process exit code. `shell.fullscreen` holds the display choice.
 int runShell(const ShowMaker& makeShow);

@@ -16,6 +16,8 @@
 #include "effects/EffectRegistry.h"
 #include "effects/FrameValues.h"
 #include "effects/ParticleLayout.h"
+#include "effects/ShowState.h"
+#include "resources/OffscreenTarget.h"
 #include "resources/ShaderLibrary.h"
 #include "resources/TextureLibrary.h"
 #include "timeline/FrameLoop.h"
@@ -61,18 +63,8 @@ void renewContext() {
     return glewInit() == GLEW_OK;
   }();
   if (!loaded) fail("GLEW");
-  GLuint framebuffer = 0, colour = 0, depth = 0;
-  glGenFramebuffers(1, &framebuffer);
-  glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
-  glGenRenderbuffers(1, &colour);
-  glBindRenderbuffer(GL_RENDERBUFFER, colour);
-  glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, targetSize, targetSize);
-  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colour);
-  glGenRenderbuffers(1, &depth);
-  glBindRenderbuffer(GL_RENDERBUFFER, depth);
-  glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, targetSize, targetSize);
-  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, depth);
-  if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) fail("offscreen framebuffer");
+  OffscreenTarget target;
+  if (!createOffscreenTarget(target, targetSize, targetSize)) fail("offscreen framebuffer");
   glViewport(0, 0, targetSize, targetSize);
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
@@ -85,11 +77,7 @@ void renewContext() {
 // Every process-wide registry and value as at the start of the process, and the fixed-function
 // state an earlier input may have left on.
 void freshShow() {
-  effects.clear();
-  resetFrameValues();
-  clearShaderLibrary();
-  clearTextureLibrary();
-  restartParticleRandom();
+  clearShowState();
   elapsedTime = 0.0;
   ended = false;
   clockNow = 0;

@@ -18,6 +18,7 @@
 
 #include "app/MessageBox.h"
 #include "app/Shell.h"
+#include "effects/ShowState.h"
 #include "app/View.h"
 #include "app/Window.h"
 #include "effects/EffectRegistry.h"

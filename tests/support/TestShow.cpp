@@ -3,19 +3,11 @@
 #include <fstream>
 #include <random>
 
-#include "effects/EffectRegistry.h"
-#include "effects/FrameValues.h"
-#include "resources/ShaderLibrary.h"
-#include "resources/TextureLibrary.h"
+#include "effects/ShowState.h"
 
 namespace glowmarch::testing {
 
-void resetShow() {
-  effects.clear();
-  resetFrameValues();
-  clearShaderLibrary();
-  clearTextureLibrary();
-}
+void resetShow() { clearShowState(); }
 
 GlContext& sharedContext(int width, int height) {
   // Never destroyed: tearing the context down at exit unloads the GL driver, and the leak

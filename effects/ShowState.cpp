@@ -1,0 +1,19 @@
+#include "effects/ShowState.h"
+
+#include "effects/EffectRegistry.h"
+#include "effects/FrameValues.h"
+#include "effects/ParticleLayout.h"
+#include "resources/ShaderLibrary.h"
+#include "resources/TextureLibrary.h"
+
+namespace glowmarch {
+
+void clearShowState() {
+  effects.clear();
+  clearShaderLibrary();
+  clearTextureLibrary();
+  resetFrameValues();
+  restartParticleRandom();
+}
+
+}  // namespace glowmarch
