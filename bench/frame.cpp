@@ -226,7 +226,7 @@ struct LiteralDraw {
   }
   void mesh(const Model& m) {
     glBindVertexArray(m.vao);
-    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(m.indices.size()), GL_UNSIGNED_INT, m.indices.data());
+    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(m.indexList().size()), GL_UNSIGNED_INT, m.indexList().data());
   }
   void startFrame() {}
 };
@@ -302,7 +302,7 @@ struct LeastWork {
       vaoKnown = true;
       vao = m.vao;
     }
-    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(m.indices.size()), GL_UNSIGNED_INT, m.indices.data());
+    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(m.indexList().size()), GL_UNSIGNED_INT, m.indexList().data());
   }
 };
 

@@ -13,10 +13,7 @@ namespace {
 constexpr std::size_t reservedEntries = 100;
 }
 
-Model::Model() {
-  vertices.reserve(reservedEntries);
-  indices.reserve(reservedEntries);
-}
+Model::Model() : indices(std::make_shared<const IndexList>()) { vertices.reserve(reservedEntries); }
 
 Model::~Model() = default;
 
@@ -42,7 +39,7 @@ bool Model::loadObj(const char* path) {
   // A fresh vertex array and buffer: clones made before this load keep drawing the old mesh
   // with the old indices, which still match it.
   vertices = std::move(mesh->vertices);
-  indices = std::move(mesh->indices);
+  indices = std::make_shared<const IndexList>(std::move(mesh->indices));
   setupVertexArray();
   glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(vertices.size() * sizeof(Vertex)), vertices.data(),
                GL_STATIC_DRAW);
@@ -56,7 +53,7 @@ void Model::draw() {
   Demoeffect::draw();
   glBindVertexArray(vao);
   // Indices stay in client memory: no element buffer is bound to this vertex array.
-  glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(indices.size()), GL_UNSIGNED_INT, indices.data());
+  glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(indices->size()), GL_UNSIGNED_INT, indices->data());
 }
 
 }  // namespace glowmarch

@@ -11,12 +11,16 @@ namespace glowmarch {
 
 class Model : public Demoeffect {
  public:
-  std::vector<Vertex> vertices;        // only while a load runs; emptied after the upload
-  std::vector<std::uint32_t> indices;  // drawn from client memory at every draw
+  using IndexList = std::vector<std::uint32_t>;
+
+  std::vector<Vertex> vertices;  // only while a load runs; emptied after the upload
+  // Drawn from client memory at every draw. Never changed once loaded (a new load brings a new
+  // list), so copies share it: ten thousand particles of a mesh hold one index list, not 10,000.
+  std::shared_ptr<const IndexList> indices;
   bool loaded = false;
 
   Model();
-  // The copy shares the vertex array and buffer and gets its own index list.
+  // The copy shares the vertex array, the buffer and the index list.
   Model(const Model& other) = default;
   ~Model() override;
 
@@ -28,6 +32,8 @@ class Model : public Demoeffect {
   // Reads and uploads the mesh, replacing an earlier one. False, silently, when the file cannot
   // be read; false with "Couldn't load %s" when it yields no vertex.
   bool loadObj(const char* path);
+
+  const IndexList& indexList() const { return *indices; }
 };
 
 }  // namespace glowmarch

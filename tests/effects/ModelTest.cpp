@@ -66,9 +66,9 @@ TEST_F(ModelObject, LoadobjUploadsTheDeduplicatedMeshAndKeepsTheIndices) {
 
   ASSERT_TRUE(model.loaded);
   EXPECT_TRUE(model.vertices.empty());
-  ASSERT_EQ(model.indices.size(), 36u);
+  ASSERT_EQ(model.indexList().size(), 36u);
   const ObjMesh expected = readObj(cubeObj);
-  EXPECT_EQ(model.indices, expected.indices);
+  EXPECT_EQ(model.indexList(), expected.indices);
   const std::vector<Vertex> vertices = uploaded(model.vbo, 24);
   EXPECT_EQ(std::memcmp(vertices.data(), expected.vertices.data(), 24 * sizeof(Vertex)), 0);
 
@@ -125,13 +125,14 @@ TEST_F(ModelObject, SecondLoadReplacesTheMeshWhileEarlierClonesKeepTheirs) {
   ASSERT_TRUE(model.loadObj("data/cube.obj"));
   const std::unique_ptr<Demoeffect> copy = model.clone();
   const Model& clone = dynamic_cast<const Model&>(*copy);
+  EXPECT_EQ(&clone.indexList(), &model.indexList());  // copies share one list until a new load
 
   ASSERT_TRUE(model.loadObj("data/triangle.obj"));
-  EXPECT_EQ(model.indices, (std::vector<std::uint32_t>{0, 1, 2}));
+  EXPECT_EQ(model.indexList(), (std::vector<std::uint32_t>{0, 1, 2}));
   EXPECT_EQ(uploaded(model.vbo, 3)[2].position[1], 1.0f);
 
   EXPECT_TRUE(clone.loaded);
-  EXPECT_EQ(clone.indices.size(), 36u);
+  EXPECT_EQ(clone.indexList().size(), 36u);
   EXPECT_NE(clone.vbo, model.vbo);
   EXPECT_NE(clone.vao, model.vao);
   EXPECT_EQ(uploaded(clone.vbo, 24)[23].normal[0], 1.0f);
@@ -141,7 +142,7 @@ TEST_F(ModelObject, SecondLoadReplacesTheMeshWhileEarlierClonesKeepTheirs) {
   EXPECT_FALSE(model.loadObj("data/none.obj"));
   EXPECT_EQ(capturedOutput(), "");
   EXPECT_TRUE(model.loaded);
-  EXPECT_EQ(model.indices.size(), 3u);
+  EXPECT_EQ(model.indexList().size(), 3u);
 }
 
 TEST_F(ModelObject, OtherParametersAreReportedAndAWordWithoutValueDoesNothing) {

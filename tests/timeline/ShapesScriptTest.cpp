@@ -61,7 +61,7 @@ TEST_F(ShapesScript, ShaderLinesDefineProgramsThatNewSpheresAndShaderLinesUse) {
   EXPECT_EQ(cube->shader, main);
   EXPECT_EQ(run("-1 cube local loadobj;data/cube.obj"), "");
   EXPECT_TRUE(cube->loaded);
-  EXPECT_EQ(cube->indices.size(), 9u);
+  EXPECT_EQ(cube->indexList().size(), 9u);
   EXPECT_EQ(run("-1 cube local loadobj;data/none.obj"), "");
   EXPECT_EQ(run("-1 cube local load;data/cube.obj"), "failed local: load data/cube.obj");
 
