@@ -40,10 +40,6 @@ bool startVideo(std::string& error) {
   return false;
 }
 
-void drainGlErrors() {
-  while (glGetError() != GL_NO_ERROR) {
-  }
-}
 
 }  // namespace
 
@@ -110,15 +106,10 @@ bool CaptureTarget::open(int width, int height, std::string& error) {
     return false;
   }
   drainGlErrors();
-  GLint major = 0;
-  GLint minor = 0;
-  GLint profile = 0;
-  glGetIntegerv(GL_MAJOR_VERSION, &major);
-  glGetIntegerv(GL_MINOR_VERSION, &minor);
-  glGetIntegerv(GL_CONTEXT_PROFILE_MASK, &profile);
-  drainGlErrors();
-  if (!isShowContext(major, minor, profile)) {
-    error = "no OpenGL 3.3 compatibility context (got " + std::to_string(major) + "." + std::to_string(minor) + ")";
+  const ContextVersion version = currentContextVersion();
+  if (!version.forTheShow) {
+    error = "no OpenGL 3.3 compatibility context (got " + std::to_string(version.major) + "." +
+            std::to_string(version.minor) + ")";
     release();
     return false;
   }

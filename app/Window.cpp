@@ -65,21 +65,6 @@ void requestPixelFormat() {
   SDL_GL_SetAttribute(SDL_GL_SHARE_WITH_CURRENT_CONTEXT, 0);
 }
 
-void drainGlErrors() {
-  while (glGetError() != GL_NO_ERROR) {
-  }
-}
-
-bool contextIsForTheShow() {
-  GLint major = 0;
-  GLint minor = 0;
-  GLint profile = 0;
-  glGetIntegerv(GL_MAJOR_VERSION, &major);
-  glGetIntegerv(GL_MINOR_VERSION, &minor);
-  glGetIntegerv(GL_CONTEXT_PROFILE_MASK, &profile);
-  drainGlErrors();  // a context older than 3.2 knows no profile query; the version already rules it out
-  return isShowContext(major, minor, profile);
-}
 
 // Size changes caused by showing the window count before the show's own projection is set.
 void takeWindowEvents() {
@@ -148,7 +133,7 @@ bool createWindow() {
   glewExperimental = GL_TRUE;
   const GLenum glew = glewInit();
   if (glew != GLEW_OK) return fail(reinterpret_cast<const char*>(glewGetErrorString(glew)));
-  if (!contextIsForTheShow()) return fail("Can't Create a GL 3.x Rendering Context.");
+  if (!currentContextVersion().forTheShow) return fail("Can't Create a GL 3.x Rendering Context.");
   drainGlErrors();  // GLEW's probing may leave an error the show's first check would take for its own
 
   SDL_ShowWindow(shell.window);
@@ -220,6 +205,22 @@ void handleEvent(const SDL_Event& event) {
     default:
       break;
   }
+}
+
+void drainGlErrors() {
+  while (glGetError() != GL_NO_ERROR) {
+  }
+}
+
+ContextVersion currentContextVersion() {
+  GLint major = 0;
+  GLint minor = 0;
+  GLint profile = 0;
+  glGetIntegerv(GL_MAJOR_VERSION, &major);
+  glGetIntegerv(GL_MINOR_VERSION, &minor);
+  glGetIntegerv(GL_CONTEXT_PROFILE_MASK, &profile);
+  drainGlErrors();  // a context older than 3.2 knows no profile query; the version already rules it out
+  return {major, minor, isShowContext(major, minor, profile)};
 }
 
 }  // namespace glowmarch

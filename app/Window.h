@@ -44,4 +44,14 @@ bool isVisibleVideoDriver(const char* driver, const char* requested);
 // shader programs with the matrix stack and immediate-mode drawing).
 bool isShowContext(int major, int minor, int profileMask);
 
+struct ContextVersion {
+  int major;
+  int minor;
+  bool forTheShow;  // isShowContext of the current context
+};
+// Asks the current context for its version and profile.
+ContextVersion currentContextVersion();
+// Empties GL's error queue (GLEW's probing and the profile query of an old context leave errors).
+void drainGlErrors();
+
 }  // namespace glowmarch
