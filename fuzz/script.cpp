@@ -22,6 +22,7 @@
 #include "resources/TextureLibrary.h"
 #include "timeline/FrameLoop.h"
 #include "timeline/Platform.h"
+#include "tests/support/GlContext.h"
 #include "timeline/Player.h"
 
 namespace {
@@ -82,15 +83,7 @@ void freshShow() {
   ended = false;
   clockNow = 0;
   if (++inputsOnContext > inputsPerContext) renewContext();
-  for (GLenum capability : {GL_LIGHTING, GL_LIGHT0, GL_NORMALIZE, GL_COLOR_MATERIAL, GL_TEXTURE_2D, GL_BLEND,
-                            GL_DEPTH_TEST, GL_CULL_FACE}) {
-    glDisable(capability);
-  }
-  glActiveTexture(GL_TEXTURE0);
-  glBindTexture(GL_TEXTURE_2D, 0);
-  glBindVertexArray(0);
-  glUseProgram(0);
-  glColor4f(1, 1, 1, 1);
+  testing::GlContext::resetDrawingState();
   while (glGetError() != GL_NO_ERROR) {
   }
 }

@@ -98,6 +98,18 @@ std::vector<std::uint8_t> GlContext::readAll() const {
   return rgba;
 }
 
+void GlContext::resetDrawingState() {
+  for (GLenum capability : {GL_LIGHTING, GL_LIGHT0, GL_NORMALIZE, GL_COLOR_MATERIAL, GL_TEXTURE_2D, GL_BLEND,
+                            GL_DEPTH_TEST, GL_CULL_FACE}) {
+    glDisable(capability);
+  }
+  glActiveTexture(GL_TEXTURE0);
+  glBindTexture(GL_TEXTURE_2D, 0);
+  glBindVertexArray(0);
+  glUseProgram(0);
+  glColor4f(1, 1, 1, 1);
+}
+
 GLenum GlContext::takeError() {
   GLenum first = GL_NO_ERROR;
   for (GLenum e = glGetError(); e != GL_NO_ERROR; e = glGetError()) {

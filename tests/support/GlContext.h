@@ -32,6 +32,8 @@ class GlContext {
   // RGBA of one pixel, origin at the bottom left as in GL.
   std::array<std::uint8_t, 4> pixel(int x, int y) const;
   std::vector<std::uint8_t> readAll() const;
+  // Capabilities off, nothing bound, program 0, white: what a drawing expects to start from.
+  static void resetDrawingState();
   // First GL error since the last call, 0 if none (drains the queue).
   static GLenum takeError();
 

@@ -22,15 +22,7 @@ void GlTest::SetUp() {
   resetShow();
   context->bindTarget();
   // Each test starts from the same fixed-function state, whatever the previous one left on.
-  for (GLenum capability : {GL_LIGHTING, GL_LIGHT0, GL_NORMALIZE, GL_COLOR_MATERIAL, GL_TEXTURE_2D, GL_BLEND,
-                            GL_DEPTH_TEST, GL_CULL_FACE}) {
-    glDisable(capability);
-  }
-  glActiveTexture(GL_TEXTURE0);
-  glBindTexture(GL_TEXTURE_2D, 0);
-  glBindVertexArray(0);
-  glColor4f(1, 1, 1, 1);
-  glUseProgram(0);
+  GlContext::resetDrawingState();
   glClearColor(0, 0, 0, 0);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   GlContext::takeError();
