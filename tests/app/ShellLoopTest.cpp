@@ -9,9 +9,11 @@
 
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <cstdlib>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -45,7 +47,51 @@ struct Story {
 Story* story = nullptr;
 std::vector<std::string> boxTitles;
 
-constexpr int frameLimit = 600;  // a loop that fails to end still ends
+// A fault that keeps the loop going must fail its test in seconds, not at the harness's timeout.
+constexpr int frameLimit = 600;  // a show that is never ended
+constexpr int showLimit = 10;    // a loop that keeps restarting
+constexpr auto loopDeadline = std::chrono::seconds(60);  // a loop that neither draws nor restarts
+
+void pushQuit() {
+  SDL_Event quit{};
+  quit.type = SDL_QUIT;
+  SDL_PushEvent(&quit);
+}
+
+// Ends a loop that is still running after loopDeadline, as closing the program would.
+class LoopWatchdog {
+ public:
+  LoopWatchdog() : watcher([this] { watch(); }) {}
+  ~LoopWatchdog() {
+    {
+      std::lock_guard lock(mutex);
+      stopping = true;
+    }
+    wake.notify_all();
+    watcher.join();
+  }
+  bool fired() {
+    std::lock_guard lock(mutex);
+    return expired;
+  }
+
+ private:
+  void watch() {
+    std::unique_lock lock(mutex);
+    if (wake.wait_for(lock, loopDeadline, [this] { return stopping; })) return;
+    expired = true;
+    // Again and again: a loop may take its events slowly, or start over.
+    do {
+      pushQuit();
+    } while (!wake.wait_for(lock, std::chrono::milliseconds(200), [this] { return stopping; }));
+  }
+
+  std::mutex mutex;
+  std::condition_variable wake;
+  bool stopping = false;
+  bool expired = false;
+  std::thread watcher;
+};
 
 class StandInShow : public Show {
  public:
@@ -65,6 +111,10 @@ class StandInShow : public Show {
     ::testing::internal::CaptureStdout();
     createShaderProgram("leftover", "", "", "");
     ::testing::internal::GetCapturedStdout();
+    if (index == showLimit) {
+      ADD_FAILURE() << "the loop kept restarting";
+      pushQuit();
+    }
   }
 
   bool runFrame() override {
@@ -153,7 +203,10 @@ class ShellLoop : public ::testing::Test {
     shell.videoReady = videoReady;
   }
   int run() {
-    return runShell([] { return std::make_unique<StandInShow>(); });
+    LoopWatchdog watchdog;
+    const int code = runShell([] { return std::make_unique<StandInShow>(); });
+    EXPECT_FALSE(watchdog.fired()) << "the loop was still running after " << loopDeadline.count() << " s";
+    return code;
   }
 
   Story told;

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cmath>
 #include <utility>
 #include <vector>
 
@@ -74,6 +75,41 @@ TEST_F(DemoeffectDraw, NeutralPlacementIsTheIdentityAndDirectionTurnsInTurns) {
   probe.draw();
   EXPECT_NEAR(probe.seen[1][0], 0.0f, 1e-6);
   EXPECT_NEAR(probe.seen[1][2], -1.0f, 1e-6);
+}
+
+TEST_F(DemoeffectDraw, TiltSpansHalfATurnAboutXAndRollAWholeTurnAboutZ) {
+  Probe probe;
+  probe.transform.direction[1] = 0.75f;   // 45 degrees about X
+  probe.transform.direction[2] = 0.125f;  // 45 degrees about Z
+  glLoadIdentity();
+  probe.draw();
+  const Matrix& m = probe.seen.at(0);
+  const double half = std::sqrt(0.5);
+  // +X is rolled halfway to +Y, then tilted halfway to +Z.
+  EXPECT_NEAR(m[0], half, 1e-6);
+  EXPECT_NEAR(m[1], 0.5, 1e-6);
+  EXPECT_NEAR(m[2], 0.5, 1e-6);
+  // +Z is untouched by the roll and tilted halfway to -Y.
+  EXPECT_NEAR(m[8], 0.0, 1e-6);
+  EXPECT_NEAR(m[9], -half, 1e-6);
+  EXPECT_NEAR(m[10], half, 1e-6);
+}
+
+TEST_F(DemoeffectDraw, ATweenLateInTheShowLandsExactlyOnTheSinglePrecisionCurve) {
+  // At 100 s a fraction formed in double lies hundreds of float steps off the one formed in float.
+  Probe probe;
+  probe.transform.moveStart = 100.0;
+  probe.transform.moveEnd = 101.0;
+  probe.transform.moveTo[0] = 1.0f;
+  probe.transform.motionFlags = Transform::moving;
+  frameDelta = 0.0;
+  for (const double time : {100.3, 100.7}) {
+    musicTime = time;
+    const float t = (static_cast<float>(time) - 100.0f) / (101.0f - 100.0f);
+    glLoadIdentity();
+    probe.draw();
+    EXPECT_EQ(probe.seen.back()[12], (3.0f - 2.0f * t) * t * t) << time;
+  }
 }
 
 TEST_F(DemoeffectDraw, ColourAndTextureAreHandedToGl) {

@@ -42,6 +42,16 @@ TEST_F(PlayerInit, ListsEveryKeptLineAndRunsOnlyNegativeOnesInFileOrder) {
   EXPECT_STREQ(player.scriptLines[0].text, "-1");
 }
 
+TEST_F(PlayerInit, AStampThatIsNotExactInBinaryIsListedAsWritten) {
+  testing::ScratchFolder folder;
+  folder.write("data/vesperscript.txt", "1234.5678 a setpoint 1 2 3\n");
+  Player player{Player::NotStarted{}};
+  CaptureStdout();
+  player.init();
+  // Read in single precision it would list as 1234.567749.
+  EXPECT_EQ(GetCapturedStdout(), "1234.5678 a setpoint 1 2 3 1234.567800\n");
+}
+
 TEST_F(PlayerInit, SetsTheFixedGlState) {
   testing::ScratchFolder folder;
   folder.write("data/vesperscript.txt", "");
