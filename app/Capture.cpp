@@ -18,17 +18,12 @@
 #include "effects/FrameValues.h"
 #include "effects/ParticleLayout.h"
 #include "effects/ShowState.h"
-#include "timeline/Platform.h"
+#include "timeline/FrameClock.h"
 #include "timeline/Player.h"
 
 namespace glowmarch {
 
 namespace {
-
-// The player's millisecond clock, set before each frame: after the music ends the show runs on it,
-// and its frame delta moves objects, so it must follow the frames and not the machine's speed.
-std::uint32_t frameClock = 0;
-std::uint32_t readFrameClock() { return frameClock; }
 
 // Plain values only: the script's "END" ends the process inside a frame, and the handler that reports
 // it runs while static objects are being destroyed.
@@ -125,10 +120,9 @@ int runCapture(const std::vector<std::string>& arguments) {
   const std::filesystem::path folder(options.out);
 
   // Everything that could differ between two runs starts as at the start of the process.
-  Platform hooks = platform();
-  hooks.milliseconds = readFrameClock;
-  setPlatform(hooks);
-  frameClock = 0;
+  // After the music ends the show runs on the millisecond clock, and its frame delta moves objects,
+  // so it must follow the frames and not the machine's speed.
+  FrameClock clock;
   clearShowState();
 
   CaptureTarget target;
@@ -171,11 +165,14 @@ int runCapture(const std::vector<std::string>& arguments) {
   ProgressBar bar(*plan, progress.terminal);
   std::vector<std::uint8_t> pixels;
   bar.show(0, frameSeconds(0, plan->fps));
-  for (std::uint64_t frame = 0; frame < plan->end; ++frame) {
+  // The frames before the first are run without drawing, but for the last of them, drawn into one
+  // pixel: it leaves GL as the frames drawn before it would.
+  const std::uint64_t start = plan->first > 0 ? plan->first - 1 : 0;
+  seekFrames(*player, clock, 0, start, plan->fps);
+  for (std::uint64_t frame = start; frame < plan->end; ++frame) {
     const bool written = frame >= plan->first;
-    frameClock = frameMilliseconds(frame, plan->fps);
-    if (stream != nullptr) stream->setSeconds(frameSeconds(frame, plan->fps));
-    if (frame == 0 || frame == plan->first) target.drawOnePixel(!written);
+    clock.set(*player, frame, plan->fps);
+    if (frame == start || frame == plan->first) target.drawOnePixel(!written);
     const bool goesOn = player->runFrame();
     if (written) {
       target.read(pixels);

@@ -39,14 +39,6 @@ std::optional<CapturePlan> planCapture(int fps, double from, std::optional<doubl
   return plan;
 }
 
-double frameSeconds(std::uint64_t frame, int fps) { return static_cast<double>(frame) / fps; }
-
-std::uint32_t frameMilliseconds(std::uint64_t frame, int fps) {
-  // Rounded to the nearest tick in whole numbers; the clock wraps as the player's clock does.
-  const std::uint64_t twice = static_cast<std::uint64_t>(fps) * 2;
-  return static_cast<std::uint32_t>((frame * 2000 + static_cast<std::uint64_t>(fps)) / twice);
-}
-
 std::uint64_t frameSample(std::uint64_t frame, int fps) {
   return frame * static_cast<std::uint64_t>(audio::sampleRate) / static_cast<std::uint64_t>(fps);
 }

@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "timeline/FrameClock.h"
+
 namespace glowmarch {
 
 // Frame n of the show stands at n / fps seconds of music. Frames before `first` run without being
@@ -33,10 +35,6 @@ std::uint64_t firstFrameAfterMusic(std::uint64_t musicFrames, int fps);
 std::optional<CapturePlan> planCapture(int fps, double from, std::optional<double> to,
                                        std::optional<std::uint64_t> musicFrames);
 
-// The music time of frame n: n / fps, rounded once.
-double frameSeconds(std::uint64_t frame, int fps);
-// The player's millisecond clock at frame n, counted from the show's start: the nearest tick to n / fps.
-std::uint32_t frameMilliseconds(std::uint64_t frame, int fps);
 // The first sample (44100 Hz) heard at frame n: the one n / fps falls in.
 std::uint64_t frameSample(std::uint64_t frame, int fps);
 

@@ -219,6 +219,7 @@ struct LiteralDraw {
       glUniform1f(glGetUniformLocation(e.shader, "musictime"), static_cast<float>(musicTime - e.timer));
       glUniform1fv(glGetUniformLocation(e.shader, "musicdata"), spectrumBins, musicData);
     }
+    e.transform.update();
     e.transform.apply();
     glScalef(static_cast<float>(e.scale * e.scaleX), static_cast<float>(e.scale * e.scaleY),
              static_cast<float>(e.scale * e.scaleZ));
@@ -264,6 +265,7 @@ struct LeastWork {
       texture = e.texture;
     }
     if (e.shader != 0) uniforms(e);
+    e.transform.update();
     e.transform.apply();
     glScalef(static_cast<float>(e.scale * e.scaleX), static_cast<float>(e.scale * e.scaleY),
              static_cast<float>(e.scale * e.scaleZ));

@@ -19,7 +19,7 @@ Camera::Camera() {
 std::unique_ptr<Demoeffect> Camera::clone() const { return std::make_unique<Camera>(*this); }
 
 void Camera::draw() {
-  transform.update();
+  if (!advance()) return;
   const float* point = transform.point;
   const float* direction = transform.direction;
 

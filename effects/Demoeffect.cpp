@@ -52,7 +52,21 @@ void Demoeffect::bindRenderState() const {
   if (shader != 0) setFrameUniforms(shader, state, static_cast<float>(musicTime - timer), musicData);
 }
 
+bool Demoeffect::advance() {
+  transform.update();
+  return true;
+}
+
+void Demoeffect::advanceTree() {
+  if (!advance()) return;
+  for (Demoeffect* child : children) child->advanceTree();
+}
+
 void Demoeffect::draw() {
+  if (advance()) drawPlaced();
+}
+
+void Demoeffect::drawPlaced() {
   bindRenderState();
   transform.apply();
   glScalef(static_cast<float>(scale * scaleX), static_cast<float>(scale * scaleY),

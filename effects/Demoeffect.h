@@ -46,10 +46,19 @@ class Demoeffect {
   Demoeffect& operator=(const Demoeffect&) = delete;
   virtual ~Demoeffect();
 
+  // advance(), then, when the object is drawn this frame, its picture and its children's. Apart
+  // from advance() it only reads the object's state.
   virtual void draw();
   virtual std::unique_ptr<Demoeffect> clone() const;
   // A class-specific parameter "word;value"; the text may be split in place.
   virtual void local(float time, char* text);
+  // Everything one frame changes in this object alone (not its children), at the frame loop's
+  // musicTime and frameDelta, with no GL call. False when the object is not drawn this frame:
+  // then it has not changed, and its children are neither drawn nor advanced.
+  virtual bool advance();
+  // What drawing does to the state of this object and all it reaches, in the same order, visiting a
+  // shared child as often as drawing does, and with no GL call.
+  void advanceTree();
 
   // Creates and binds vao and vbo and describes the shared layout to `shader`;
   // the caller then uploads into the bound GL_ARRAY_BUFFER.
@@ -63,6 +72,9 @@ class Demoeffect {
  protected:
   // Makes `shader` current, binds `texture` on unit 0 and feeds the program its uniforms.
   void bindRenderState() const;
+  // The common picture of an advanced object: render state, placement, scale, colour, then the
+  // children drawn inside it.
+  void drawPlaced();
 };
 
 }  // namespace glowmarch

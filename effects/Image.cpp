@@ -17,7 +17,8 @@ void Image::local(float, char* parameter) {
 }
 
 void Image::draw() {
-  Demoeffect::draw();
+  if (!advance()) return;
+  drawPlaced();
   const BlendedTexturing blending;
   // Nearest keeps pixel art crisp when a small picture fills the screen.
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);

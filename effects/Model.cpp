@@ -48,9 +48,11 @@ bool Model::loadObj(const char* path) {
   return true;
 }
 
+bool Model::advance() { return loaded && Demoeffect::advance(); }
+
 void Model::draw() {
-  if (!loaded) return;
-  Demoeffect::draw();
+  if (!advance()) return;
+  drawPlaced();
   glBindVertexArray(vao);
   // Indices stay in client memory: no element buffer is bound to this vertex array.
   glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(indices->size()), GL_UNSIGNED_INT, indices->data());

@@ -26,6 +26,7 @@ class Model : public Demoeffect {
 
   // Nothing at all (no placement update, no children) until a mesh is loaded.
   void draw() override;
+  bool advance() override;
   std::unique_ptr<Demoeffect> clone() const override;
   void local(float time, char* text) override;
 

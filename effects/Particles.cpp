@@ -64,10 +64,11 @@ void Particles::adoptParticle(std::unique_ptr<Demoeffect> particle) {
   madeParticles->push_back(std::move(particle));
 }
 
-void Particles::draw() {
-  if (!initialised) return;
+bool Particles::advance() {
+  if (!initialised) return false;
+  // Before the field's own step and before any particle is drawn or advanced.
   layoutParticles(*this);
-  Demoeffect::draw();
+  return Demoeffect::advance();
 }
 
 void Particles::local(float time, char* text) {

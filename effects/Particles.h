@@ -43,9 +43,10 @@ class Particles : public Demoeffect {
   Particles(const Particles& other);
   ~Particles() override;
 
-  // Nothing at all until "init"; then the layout, then the common draw (which draws the particles).
-  void draw() override;
   std::unique_ptr<Demoeffect> clone() const override;
+  // Nothing at all until "init"; then the layout, then the field's own step. The common draw then
+  // draws the particles.
+  bool advance() override;
   // "init;name", "x;n", "y;n", "padx;f", "pady;f", "type;word", "anim;word".
   void local(float time, char* text) override;
 

@@ -56,9 +56,15 @@ void Sphere::local(float, char* text) {
   }
 }
 
+bool Sphere::advance() {
+  // Hidden, and so left as it is, until the music reaches the timer.
+  if (timer > musicTime) return false;
+  return Demoeffect::advance();
+}
+
 void Sphere::draw() {
-  if (timer > musicTime) return;
-  Demoeffect::draw();
+  if (!advance()) return;
+  drawPlaced();
   glBindVertexArray(vao);
   // Indices stay in client memory: no element buffer is bound to this vertex array.
   glDrawElements(GL_TRIANGLE_STRIP, static_cast<GLsizei>(mesh->indices.size()), GL_UNSIGNED_SHORT, indexData);

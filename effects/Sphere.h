@@ -22,6 +22,7 @@ class Sphere : public Demoeffect {
 
   void draw() override;
   std::unique_ptr<Demoeffect> clone() const override;
+  bool advance() override;
   // "scale;<factor>" rescales the mesh; any other word is reported.
   void local(float time, char* text) override;
 

@@ -10,7 +10,7 @@ namespace glowmarch {
 
 namespace {
 constexpr float cellSize = 1.0f / 16.0f;  // the font is a 16 x 16 grid of glyphs
-constexpr float advance = 0.5f;
+constexpr float glyphAdvance = 0.5f;
 }  // namespace
 
 Text::Text() { texture = findTexture("profont.png"); }
@@ -29,9 +29,11 @@ void Text::local(float, char* parameter) {
   }
 }
 
+bool Text::advance() { return !text.empty() && Demoeffect::advance(); }
+
 void Text::draw() {
-  if (text.empty()) return;
-  Demoeffect::draw();
+  if (!advance()) return;
+  drawPlaced();
   const BlendedTexturing blending;
   for (std::size_t i = 0; i < text.size(); ++i) {
     const unsigned c = static_cast<unsigned char>(text[i]);
@@ -41,8 +43,8 @@ void Text::draw() {
     const float s1 = s0 + cellSize;
     const float t0 = 1.0f - static_cast<float>(c / 16 + 1) * cellSize;
     const float t1 = t0 + cellSize;
-    const float x0 = static_cast<float>(i) * advance;
-    const float x1 = static_cast<float>(i + 1) * advance;
+    const float x0 = static_cast<float>(i) * glyphAdvance;
+    const float x1 = static_cast<float>(i + 1) * glyphAdvance;
     // White, so the glyphs show the font's own colours and alpha.
     glColor3f(1.0f, 1.0f, 1.0f);
     glBegin(GL_QUADS);

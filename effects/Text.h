@@ -18,6 +18,7 @@ class Text : public Demoeffect {
 
   // Nothing at all, not even the children, while `text` is empty.
   void draw() override;
+  bool advance() override;
   std::unique_ptr<Demoeffect> clone() const override;
   // "text;value" replaces the characters, "append;value" adds to them.
   void local(float time, char* parameter) override;

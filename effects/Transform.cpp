@@ -57,8 +57,7 @@ void Transform::advance(double time, double delta) {
 
 void Transform::update() { advance(musicTime, frameDelta); }
 
-void Transform::apply() {
-  update();
+void Transform::apply() const {
   glTranslatef(point[0], point[1], point[2]);
   glRotatef((direction[0] - 0.5f) * 360.0f, 0.0f, 1.0f, 0.0f);
   glRotatef((direction[1] - 0.5f) * 180.0f, 1.0f, 0.0f, 0.0f);

@@ -31,8 +31,8 @@ struct Transform {
   void update();
   // The same step at an explicit time, for code that has no frame loop.
   void advance(double time, double delta);
-  // update(), then multiplies the current GL matrix by the placement.
-  void apply();
+  // Multiplies the current GL matrix by the placement; changes nothing.
+  void apply() const;
 };
 
 // The tween curve: t clamped to [0, 1], then (3 - 2t) t^2, all in single precision.

@@ -23,13 +23,16 @@ void tell(const char* text) {
 
 Player::Player() : Player(AudioOpener(audio::AudioDevice::openDefault)) {}
 
-Player::Player(const AudioOpener& openAudio) {
+Player::Player(const AudioOpener& openAudio) : Player(openAudio, nullptr) {}
+
+Player::Player(const AudioOpener& openAudio, std::shared_ptr<const audio::DecodedMusic> music) {
   // The script's start-up lines run before the music starts.
   init();
   if (openAudio) audioDevice = openAudio();
   if (!audioDevice) {
     tell("BASS error");
-  } else if (stream = audioDevice->createStream(musicPath); !stream) {
+  } else if (stream = music ? audioDevice->createStream(std::move(music)) : audioDevice->createStream(musicPath);
+             !stream) {
     tell("BASS error, file not found?");
   } else if (!stream->play()) {
     tell("BASS error, can not play stream?");
@@ -48,6 +51,25 @@ Player::~Player() {
 }
 
 bool Player::runFrame() {
+  sampleClocks();
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glLoadIdentity();
+  stepTimeline();
+  for (Demoeffect* effect : scene) {
+    glLoadIdentity();
+    effect->draw();
+  }
+  return finishFrame();
+}
+
+bool Player::advanceFrame() {
+  sampleClocks();
+  stepTimeline();
+  for (Demoeffect* effect : scene) effect->advanceTree();
+  return finishFrame();
+}
+
+void Player::sampleClocks() {
   const double now = secondsBetween(startTime, platform().milliseconds());
   frameDelta = now - elapsedTime;
   elapsedTime = now;
@@ -64,10 +86,9 @@ bool Player::runFrame() {
     stream->spectrum(musicData);
     weightSpectrum(musicData);
   }
+}
 
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  glLoadIdentity();
-
+void Player::stepTimeline() {
   formatFrameRate(fpsText, frameCount, elapsedTime);
   if (Demoeffect* fps = effects.find("fps")) fps->local(static_cast<float>(musicTime), fpsText);
 
@@ -83,11 +104,10 @@ bool Player::runFrame() {
     std::printf("Doing: %s\n", line.text);
     executeLine(*this, line);
   }
+}
 
-  for (Demoeffect* effect : scene) {
-    glLoadIdentity();
-    effect->draw();
-  }
+bool Player::finishFrame() {
+  // A sphere made by a line leaves its program current even in a frame that draws nothing.
   if (currentProgram != 0) {
     glUseProgram(0);
     currentProgram = 0;

@@ -34,6 +34,9 @@ class Player {
   Player();
   // The same on the output `openAudio` gives (e.g. an audio::ManualDevice, or none).
   explicit Player(const AudioOpener& openAudio);
+  // The same with music already decoded (kept across shows by a tool that rebuilds them); null
+  // music is opened from musicPath.
+  Player(const AudioOpener& openAudio, std::shared_ptr<const audio::DecodedMusic> music);
   // Nothing started, for tests and tools that drive the parts one by one.
   struct NotStarted {};
   explicit Player(NotStarted) {}
@@ -44,12 +47,19 @@ class Player {
 
   // One frame: clocks, music, due script lines, drawing. True while the show goes on.
   bool runFrame();
+  // The same frame without drawing: the show's state moves exactly as runFrame moves it.
+  bool advanceFrame();
 
   // Fixed GL state, the script read and listed, its negative-time lines run.
   void init();
   void parseScript();
 
  private:
+  // The parts of a frame, in order; only runFrame draws between the second and the last.
+  void sampleClocks();
+  void stepTimeline();
+  bool finishFrame();
+
   char fpsText[fpsTextSize] = {};
 };
 

@@ -1,0 +1,46 @@
+// The show's clocks on a fixed frame grid, as the capture plays it and as a seek reproduces it:
+// frame n stands at n / fps seconds of music, with the millisecond clock at its nearest tick.
+#pragma once
+
+#include <cstdint>
+
+#include "timeline/Platform.h"
+
+namespace glowmarch {
+
+class Player;
+
+// The music time of frame n: n / fps, rounded once.
+double frameSeconds(std::uint64_t frame, int fps);
+// The player's millisecond clock at frame n, counted from the show's start: the nearest tick to n / fps.
+std::uint32_t frameMilliseconds(std::uint64_t frame, int fps);
+
+// While it stands, the platform's millisecond clock reads the frame set last, so a show's frame delta
+// follows the frames and not the machine's speed; the former clock is put back when it goes.
+// One at a time; made before the Player, so that the show starts at tick 0.
+class FrameClock {
+ public:
+  FrameClock();
+  ~FrameClock();
+  FrameClock(const FrameClock&) = delete;
+  FrameClock& operator=(const FrameClock&) = delete;
+
+  // The clocks of frame n: the millisecond clock, and the player's music when it is positioned by hand
+  // (an audio::ManualStream).
+  void set(Player& player, std::uint64_t frame, int fps);
+
+ private:
+  Platform former;
+};
+
+// Runs frames [from, to) of `player` at `fps` without drawing them: each script line as it falls due,
+// in file order, printing what it prints, and every object advanced as drawing would advance it.
+// Leaves the show exactly as a capture that drew those frames leaves it. Needs a FrameClock standing
+// and the player's music positioned by hand or absent; programs, textures and meshes are made as their
+// lines run, so a GL context must be current.
+// What drawing leaves in GL for later frames (the camera's lighting, the pictures' blend function) is
+// not made here: to show frame n as a capture from the start shows it, seek to n - 1 and draw frame
+// n - 1 (into one pixel will do) before frame n.
+void seekFrames(Player& player, FrameClock& clock, std::uint64_t from, std::uint64_t to, int fps);
+
+}  // namespace glowmarch
