@@ -1,6 +1,5 @@
 #include "effects/ObjReader.h"
 
-#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstdio>
@@ -8,14 +7,12 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <string>
 #include <unordered_map>
 
 namespace glowmarch {
 
 namespace {
-
-// Longer lines never fit the player's 256-byte line buffer; they are dropped whole.
-constexpr std::size_t maxLineLength = 255;
 
 inline bool isSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
@@ -26,7 +23,8 @@ inline const char* skipSpaces(const char* p, const char* end) {
 
 // Reads a float the way "%f" does (white space, then what strtof accepts); nullptr when there
 // is none. from_chars is exact and fast but knows neither '+' nor hexadecimal, and leaves the
-// value alone when it is out of range: those rare cases go to strtof.
+// value alone when it is out of range: those rare cases go to strtof, on a terminated copy of the
+// word (strtof stops at white space and at the zero byte, so nothing after them is needed).
 const char* readFloat(const char* p, const char* end, float& value) {
   p = skipSpaces(p, end);
   if (p == end) return nullptr;
@@ -42,15 +40,14 @@ const char* readFloat(const char* p, const char* end, float& value) {
     if (result.ec == std::errc()) return result.ptr;
     if (result.ec == std::errc::invalid_argument) return nullptr;
   }
-  char copy[maxLineLength + 1];
-  const std::size_t length = std::min(static_cast<std::size_t>(end - start), maxLineLength);
-  std::memcpy(copy, start, length);
-  copy[length] = '\0';
+  const char* wordEnd = start;
+  while (wordEnd < end && *wordEnd != '\0' && !isSpace(*wordEnd)) ++wordEnd;
+  const std::string word(start, wordEnd);
   char* stop = nullptr;
-  const float slow = std::strtof(copy, &stop);
-  if (stop == copy) return nullptr;
+  const float slow = std::strtof(word.c_str(), &stop);
+  if (stop == word.c_str()) return nullptr;
   value = slow;
-  return start + (stop - copy);
+  return start + (stop - word.c_str());
 }
 
 // Reads an integer the way "%d" does; nullptr when there is none. Huge values saturate, so they
@@ -79,31 +76,28 @@ struct Corner {
 
 enum class FaceForm { positions, positionsNormals, positionsTexturesNormals, positionsTextures };
 
-// The first three corners of a face line (after "f"); false when any of them does not parse.
-bool readCorners(const char* p, const char* end, FaceForm form, Corner (&corners)[3]) {
-  for (Corner& corner : corners) {
-    p = readIndex(p, end, corner.position);
-    switch (form) {
-      case FaceForm::positions:
-        break;
-      case FaceForm::positionsNormals:
-        p = expect(expect(p, end, '/'), end, '/');
-        if (p != nullptr) p = readIndex(p, end, corner.normal);
-        break;
-      case FaceForm::positionsTexturesNormals:
-        p = expect(p, end, '/');
-        if (p != nullptr) p = readIndex(p, end, corner.texture);
-        p = expect(p, end, '/');
-        if (p != nullptr) p = readIndex(p, end, corner.normal);
-        break;
-      case FaceForm::positionsTextures:
-        p = expect(p, end, '/');
-        if (p != nullptr) p = readIndex(p, end, corner.texture);
-        break;
-    }
-    if (p == nullptr) return false;
+// One corner of a face in the given form; nullptr when what follows is not such a corner.
+const char* readCorner(const char* p, const char* end, FaceForm form, Corner& corner) {
+  p = readIndex(p, end, corner.position);
+  switch (form) {
+    case FaceForm::positions:
+      break;
+    case FaceForm::positionsNormals:
+      p = expect(expect(p, end, '/'), end, '/');
+      if (p != nullptr) p = readIndex(p, end, corner.normal);
+      break;
+    case FaceForm::positionsTexturesNormals:
+      p = expect(p, end, '/');
+      if (p != nullptr) p = readIndex(p, end, corner.texture);
+      p = expect(p, end, '/');
+      if (p != nullptr) p = readIndex(p, end, corner.normal);
+      break;
+    case FaceForm::positionsTextures:
+      p = expect(p, end, '/');
+      if (p != nullptr) p = readIndex(p, end, corner.texture);
+      break;
   }
-  return true;
+  return p;
 }
 
 // The form is chosen by searching the line (up to a zero byte, as a C string search would) for
@@ -126,8 +120,11 @@ bool secondSlashFollowsTexture(const char* p, const char* end) {
   return expect(p, end, '/') != nullptr;
 }
 
-inline bool within(std::int64_t index, std::size_t count) {
-  return index >= 1 && static_cast<std::uint64_t>(index) <= count;
+// The 1-based place in a list of `count` entries an index points at, a negative one counting back
+// from the last entry read so far; 0 when it points at none.
+inline std::int64_t resolve(std::int64_t index, std::size_t count) {
+  if (index < 0) index += static_cast<std::int64_t>(count) + 1;
+  return index >= 1 && static_cast<std::uint64_t>(index) <= count ? index : 0;
 }
 
 // The map from (position, normal, texture) to vertex number. Each position keeps a short chain
@@ -195,7 +192,7 @@ class Reader {
   void line(const char* p, const char* end) {
     if (end - p < 2) return;
     if (p[0] == 'v') {
-      if (p[1] == ' ') {
+      if (p[1] == ' ' || p[1] == '\t') {
         std::array<float, 3> position{};
         readFloats(p + 1, end, position.data(), 3);
         positions.push_back(position);
@@ -208,7 +205,7 @@ class Reader {
         readFloats(p + 2, end, texcoord.data(), 2);
         texcoords.push_back(texcoord);
       }
-    } else if (p[0] == 'f' && p[1] == ' ') {
+    } else if (p[0] == 'f' && (p[1] == ' ' || p[1] == '\t')) {
       face(p + 1, end);
     }
   }
@@ -218,46 +215,62 @@ class Reader {
   std::vector<std::array<float, 3>> normals;
   std::vector<std::array<float, 2>> texcoords;
   VertexIndexMap vertexIndexMap;
-  Vertex corners[3] = {};  // carried from face to face, as the player always has
+  Vertex corners[3] = {};  // carried from triangle to triangle, as the player always has
   std::uint32_t nextVertex = 0;
+  std::vector<Corner> polygon;  // the corners of the face being read, kept for its storage
 
   // Values after the first one that does not parse read as 0.
   static void readFloats(const char* p, const char* end, float* values, int count) {
     for (int i = 0; i < count && p != nullptr; ++i) p = readFloat(p, end, values[i]);
   }
 
+  // The corners run to the end of the line or to the first text that is not a corner of the
+  // face's form; a face with fewer than three of them, or with any index that points at no entry,
+  // is skipped whole. The rest is a fan from the first corner, in the order written.
   void face(const char* p, const char* end) {
     FaceForm form = faceForm(p, end);
     if (form == FaceForm::positionsTexturesNormals && !secondSlashFollowsTexture(p, end)) {
       form = FaceForm::positionsTextures;
     }
-    Corner read[3];
-    if (!readCorners(p, end, form, read)) return;
     // By the form, not by -1: a relative index of -1 as written is no "none".
     const bool withNormals = form == FaceForm::positionsNormals || form == FaceForm::positionsTexturesNormals;
     const bool withTextures = form == FaceForm::positionsTexturesNormals || form == FaceForm::positionsTextures;
-    for (const Corner& corner : read) {
-      if (!within(corner.position, positions.size())) return;
-      if (withNormals && !within(corner.normal, normals.size())) return;
-      if (withTextures && !within(corner.texture, texcoords.size())) return;
+    polygon.clear();
+    for (;;) {
+      Corner corner;
+      const char* next = readCorner(p, end, form, corner);
+      if (next == nullptr) break;
+      p = next;
+      // Resolved here, so the same entry written absolute or relative gives the same key.
+      corner.position = resolve(corner.position, positions.size());
+      if (corner.position == 0) return;
+      if (withNormals && (corner.normal = resolve(corner.normal, normals.size())) == 0) return;
+      if (withTextures && (corner.texture = resolve(corner.texture, texcoords.size())) == 0) return;
+      polygon.push_back(corner);
     }
+    for (std::size_t i = 2; i < polygon.size(); ++i) {
+      triangle({&polygon[0], &polygon[i - 1], &polygon[i]}, withNormals, withTextures);
+    }
+  }
+
+  void triangle(const std::array<const Corner*, 3>& read, bool withNormals, bool withTextures) {
     for (int k = 0; k < 3; ++k) {
       Vertex& vertex = corners[k];
-      const auto& position = positions[static_cast<std::size_t>(read[k].position - 1)];
+      const auto& position = positions[static_cast<std::size_t>(read[k]->position - 1)];
       std::memcpy(vertex.position, position.data(), sizeof vertex.position);
-      if (read[k].normal != -1) {
-        std::memcpy(vertex.normal, normals[static_cast<std::size_t>(read[k].normal - 1)].data(), sizeof vertex.normal);
+      if (withNormals) {
+        std::memcpy(vertex.normal, normals[static_cast<std::size_t>(read[k]->normal - 1)].data(), sizeof vertex.normal);
       }
-      if (read[0].texture != -1) {
-        std::memcpy(vertex.texcoords, texcoords[static_cast<std::size_t>(read[k].texture - 1)].data(),
+      if (withTextures) {
+        std::memcpy(vertex.texcoords, texcoords[static_cast<std::size_t>(read[k]->texture - 1)].data(),
                     sizeof vertex.texcoords);
       }
     }
     for (int k = 0; k < 3; ++k) {
       bool inserted = false;
-      const std::uint32_t number =
-          vertexIndexMap.findOrInsert(static_cast<std::int32_t>(read[k].position), static_cast<std::int32_t>(read[k].normal),
-                                      static_cast<std::int32_t>(read[k].texture), nextVertex, inserted);
+      const std::uint32_t number = vertexIndexMap.findOrInsert(
+          static_cast<std::int32_t>(read[k]->position), static_cast<std::int32_t>(read[k]->normal),
+          static_cast<std::int32_t>(read[k]->texture), nextVertex, inserted);
       if (inserted) {
         ++nextVertex;
         mesh.vertices.push_back(corners[k]);
@@ -311,7 +324,7 @@ ObjMesh readObj(std::string_view text) {
     const char* next = newline != nullptr ? newline + 1 : end;
     // A CR before the LF belongs to the line end, as text-mode reading has it.
     if (newline != nullptr && lineEnd > p && lineEnd[-1] == '\r') --lineEnd;
-    if (static_cast<std::size_t>(lineEnd - p) <= maxLineLength) reader.line(p, lineEnd);
+    reader.line(p, lineEnd);
     p = next;
   }
   return std::move(reader.mesh);

@@ -12,14 +12,15 @@ namespace glowmarch {
 
 struct ObjMesh {
   std::vector<Vertex> vertices;  // one per distinct (position, normal, texture) index triple, first seen first
-  std::vector<std::uint32_t> indices;  // three per face
+  std::vector<std::uint32_t> indices;  // three per triangle
 };
 
 // Reads "v", "vn", "vt" and "f" lines; every other line is skipped. A face is read in one of the
-// forms p, p//n, p/t/n or p/t, only its first three corners count, and a face whose corners do not
-// all parse, or whose indices fall outside the lists read so far, is skipped. Lines longer than
-// 255 characters are skipped. A corner that has no normal or texture coordinates keeps those of
-// the same corner of the previous face (zero on the first).
+// forms p, p//n, p/t/n or p/t, and a face of n corners gives the n - 2 triangles of a fan from its
+// first corner. Negative indices count back from the last entry read so far. A face with fewer
+// than three corners, or with an index that points at no entry, is skipped. A corner that has no
+// normal or texture coordinates keeps those of the same corner of the previous triangle (zero on
+// the first).
 ObjMesh readObj(std::string_view text);
 
 // The file read as above; nothing when it cannot be opened or read.

@@ -29,11 +29,10 @@ ObjMesh referenceRead(const std::string& text) {
   std::string line;
   while (std::getline(in, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.size() > 255) continue;
     const char* s = line.c_str();
-    if (s[0] == 'v' && s[1] == ' ') {
+    if (s[0] == 'v' && (s[1] == ' ' || s[1] == '\t')) {
       float x = 0, y = 0, z = 0;
-      std::sscanf(s, "v %f %f %f", &x, &y, &z);
+      std::sscanf(s + 1, "%f %f %f", &x, &y, &z);
       positions.push_back({x, y, z});
     } else if (s[0] == 'v' && s[1] == 'n') {
       float x = 0, y = 0, z = 0;
@@ -43,39 +42,51 @@ ObjMesh referenceRead(const std::string& text) {
       float u = 0, v = 0;
       std::sscanf(s, "vt %f %f", &u, &v);
       texcoords.push_back({u, v});
-    } else if (s[0] == 'f' && s[1] == ' ') {
-      int p[3] = {-1, -1, -1}, t[3] = {-1, -1, -1}, n[3] = {-1, -1, -1};
-      bool ok = false;
-      if (std::strstr(s, "//") != nullptr) {
-        ok = std::sscanf(s, "f %d//%d %d//%d %d//%d", &p[0], &n[0], &p[1], &n[1], &p[2], &n[2]) == 6;
-      } else if (std::strstr(s, "/") != nullptr) {
-        ok = std::sscanf(s, "f %d/%d/%d %d/%d/%d %d/%d/%d", &p[0], &t[0], &n[0], &p[1], &t[1], &n[1], &p[2], &t[2],
-                         &n[2]) == 9;
-        if (!ok) {
-          n[0] = n[1] = n[2] = -1;
-          ok = std::sscanf(s, "f %d/%d %d/%d %d/%d", &p[0], &t[0], &p[1], &t[1], &p[2], &t[2]) == 6;
+    } else if (s[0] == 'f' && (s[1] == ' ' || s[1] == '\t')) {
+      // The form by the line's slashes; with single slashes the first corner tells p/t/n from p/t.
+      int ignored = 0, used = 0;
+      std::sscanf(s + 1, "%d/%d/%n", &ignored, &ignored, &used);
+      const bool positionsNormals = std::strstr(s, "//") != nullptr;
+      const bool slashed = std::strchr(s, '/') != nullptr;
+      const bool withNormals = positionsNormals || (slashed && used > 0);
+      const bool withTextures = slashed && !positionsNormals;
+      const char* format = positionsNormals ? "%d//%d%n" : !slashed ? "%d%n" : used > 0 ? "%d/%d/%d%n" : "%d/%d%n";
+      const int fields = 1 + withNormals + withTextures;
+      // Corners up to the first that does not parse; relative indices count back from the end.
+      std::vector<std::array<int, 3>> polygon;  // position, texture, normal; -1: none
+      bool ok = true;
+      for (const char* c = s + 1;; c += used) {
+        int out[4] = {};  // the numbers as written, then the length read
+        if (std::sscanf(c, format, &out[0], &out[1], &out[2], &out[3]) != fields) break;
+        used = out[fields];
+        std::array<int, 3> corner = {out[0], withTextures ? out[1] : -1, !withNormals ? -1 : out[fields - 1]};
+        const std::size_t counts[3] = {positions.size(), texcoords.size(), normals.size()};
+        for (int k = 0; k < 3; ++k) {
+          if (k == 1 && !withTextures) continue;
+          if (k == 2 && !withNormals) continue;
+          if (corner[k] < 0) corner[k] += static_cast<int>(counts[k]) + 1;
+          ok = ok && corner[k] >= 1 && corner[k] <= static_cast<int>(counts[k]);
         }
-      } else {
-        ok = std::sscanf(s, "f %d %d %d", &p[0], &p[1], &p[2]) == 3;
+        polygon.push_back(corner);
       }
-      for (int k = 0; k < 3 && ok; ++k) {
-        ok = p[k] >= 1 && p[k] <= static_cast<int>(positions.size()) &&
-             (n[k] == -1 || (n[k] >= 1 && n[k] <= static_cast<int>(normals.size()))) &&
-             (t[k] == -1 || (t[k] >= 1 && t[k] <= static_cast<int>(texcoords.size())));
-      }
-      if (!ok) continue;
-      for (int k = 0; k < 3; ++k) {
-        if (t[0] != -1) std::memcpy(corners[k].texcoords, texcoords[t[k] - 1].data(), 8);
-        if (n[k] != -1) std::memcpy(corners[k].normal, normals[n[k] - 1].data(), 12);
-        std::memcpy(corners[k].position, positions[p[k] - 1].data(), 12);
-      }
-      for (int k = 0; k < 3; ++k) {
-        auto& byTexture = vertexIndexMap[p[k]][n[k]];
-        if (byTexture.find(t[k]) == byTexture.end()) {
-          byTexture[t[k]] = nextVertex++;
-          mesh.vertices.push_back(corners[k]);
+      if (!ok || polygon.size() < 3) continue;
+      for (std::size_t i = 2; i < polygon.size(); ++i) {
+        const std::array<int, 3> triangle[3] = {polygon[0], polygon[i - 1], polygon[i]};
+        for (int k = 0; k < 3; ++k) {
+          const auto [p, t, n] = triangle[k];
+          if (t != -1) std::memcpy(corners[k].texcoords, texcoords[t - 1].data(), 8);
+          if (n != -1) std::memcpy(corners[k].normal, normals[n - 1].data(), 12);
+          std::memcpy(corners[k].position, positions[p - 1].data(), 12);
         }
-        mesh.indices.push_back(static_cast<std::uint32_t>(byTexture[t[k]]));
+        for (int k = 0; k < 3; ++k) {
+          const auto [p, t, n] = triangle[k];
+          auto& byTexture = vertexIndexMap[p][n];
+          if (byTexture.find(t) == byTexture.end()) {
+            byTexture[t] = nextVertex++;
+            mesh.vertices.push_back(corners[k]);
+          }
+          mesh.indices.push_back(static_cast<std::uint32_t>(byTexture[t]));
+        }
       }
     }
   }
@@ -161,21 +172,27 @@ TEST(ObjReader, CubeGivesOneVertexPerDistinctCornerInAllThreeFaceForms) {
   EXPECT_EQ(third.texcoords[1], 1.0f);
 }
 
-TEST(ObjReader, PolygonsGiveTheTriangleOfTheirFirstThreeCorners) {
-  const ObjMesh mesh = readObj("v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nv 5 5 5\nf 1 2 3 4\nf 4 3 2 1 5\n");
-  ASSERT_EQ(mesh.indices.size(), 6u);
-  EXPECT_EQ(mesh.vertices.size(), 4u);
-  EXPECT_EQ(position(mesh, 0), (std::array<float, 3>{0, 0, 0}));
-  EXPECT_EQ(position(mesh, 2), (std::array<float, 3>{1, 1, 0}));
-  EXPECT_EQ(position(mesh, 3), (std::array<float, 3>{0, 1, 0}));
-  EXPECT_EQ(position(mesh, 5), (std::array<float, 3>{1, 0, 0}));
+TEST(ObjReader, QuadsAndPentagonsBecomeFansFromTheirFirstCornerInWrittenOrder) {
+  const std::string points = "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nv 5 5 5\nvn 0 0 1\nvn 0 1 0\n";
+  const ObjMesh mesh = readObj(points + "f 1 2 3 4\nf 4//1 3//1 2//2 1//2 5//1\n");
+  expectSameMesh(mesh, readObj(points + "f 1 2 3\nf 1 3 4\nf 4//1 3//1 2//2\nf 4//1 2//2 1//2\nf 4//1 1//2 5//1\n"));
+  const std::vector<float> corners = {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0, 5, 5, 5};
+  const int written[15] = {1, 2, 3, 1, 3, 4, 4, 3, 2, 4, 2, 1, 4, 1, 5};
+  ASSERT_EQ(mesh.indices.size(), 15u);
+  for (std::size_t i = 0; i < 15; ++i) {
+    const std::size_t p = 3 * static_cast<std::size_t>(written[i] - 1);
+    EXPECT_EQ(position(mesh, i), (std::array<float, 3>{corners[p], corners[p + 1], corners[p + 2]})) << i;
+  }
+  // The corners end where the text stops being one; a face with one bad corner is skipped whole.
+  expectSameMesh(readObj(points + "f 1 2 3 4x 5\n"), readObj(points + "f 1 2 3\nf 1 3 4\n"));
+  EXPECT_TRUE(readObj(points + "f 1 2 3 4 9\n").indices.empty());
 }
 
 TEST(ObjReader, FacesThatCannotBeReadOrPointOutsideTheListsAreSkipped) {
   const ObjMesh mesh = readObj(
       "v 0 0 0\nv 1 0 0\nv 0 1 0\nvn 0 0 1\nvt 0.25 0.75\nvt 1 0\n"
       "f 0 1 2\n"              // OBJ counts from 1
-      "f -1 -2 -3\n"           // relative indices are not supported
+      "f -4 -2 -1\n"           // counts back past the first position
       "f 1 2 4\n"              // no fourth position (yet)
       "f 1//1 2//1 3//2\n"     // no second normal
       "f 1/3/1 2/1/1 3/1/1\n"  // no third texture coordinate
@@ -195,20 +212,29 @@ TEST(ObjReader, FacesThatCannotBeReadOrPointOutsideTheListsAreSkipped) {
   EXPECT_EQ(position(mesh, 8), (std::array<float, 3>{1, 1, 0}));
   expectSameMesh(mesh, referenceRead(
                            "v 0 0 0\nv 1 0 0\nv 0 1 0\nvn 0 0 1\nvt 0.25 0.75\nvt 1 0\n"
-                           "f 0 1 2\nf -1 -2 -3\nf 1 2 4\nf 1//1 2//1 3//2\nf 1/3/1 2/1/1 3/1/1\nf 1 2\nf\n"
+                           "f 0 1 2\nf -4 -2 -1\nf 1 2 4\nf 1//1 2//1 3//2\nf 1/3/1 2/1/1 3/1/1\nf 1 2\nf\n"
                            "f 1/1/1 2/2 3/2/1\nf 1 2 3x\nf 1/1 2/2 3/2\nv 1 1 0\nf 1 2 4\n"));
 }
 
-TEST(ObjReader, LinesLongerThan255CharactersAreSkippedAndReadingGoesOn) {
-  const std::string exactly255 = "v 7 8 9" + std::string(255 - 7, ' ');
-  const std::string exactly256 = "v 4 5 6" + std::string(256 - 7, ' ');
-  const std::string text = "# " + std::string(5000, 'x') + "\n" + "v 1 2 3\n" + exactly256 + "\n" + exactly255 +
-                           "\r\n" + "v 0 0 1\n" + "f 1 2 3\n" + "f 1 2 3 " + std::string(300, '4') + "\n";
-  const ObjMesh mesh = readObj(text);
-  ASSERT_EQ(mesh.indices.size(), 3u);
-  EXPECT_EQ(position(mesh, 0), (std::array<float, 3>{1, 2, 3}));
-  EXPECT_EQ(position(mesh, 1), (std::array<float, 3>{7, 8, 9}));
-  EXPECT_EQ(position(mesh, 2), (std::array<float, 3>{0, 0, 1}));
+TEST(ObjReader, LinesOfAnyLengthAndTabsAfterTheKeywordAreRead) {
+  std::string points = "# " + std::string(5000, 'x') + "\n" + "v 4 5 6" + std::string(300, ' ') + "\r\n";
+  std::string face = "f";
+  std::string triangles;
+  for (int i = 2; i <= 300; ++i) {
+    points += "v " + std::to_string(i) + " " + std::to_string(i % 7) + " 0\n";
+    face += " " + std::to_string(i) + "/1";
+    if (i >= 3) triangles += "f 1/1 " + std::to_string(i - 1) + "/1 " + std::to_string(i) + "/1\n";
+  }
+  points += "vt 0.5 0.25\n";
+  face = "f 1/1" + face.substr(1);
+  face += std::string(2000 - face.size(), ' ');
+  ASSERT_EQ(face.size(), 2000u);
+  const ObjMesh mesh = readObj(points + face + "\n");
+  EXPECT_EQ(mesh.indices.size(), 3u * 298);
+  EXPECT_EQ(position(mesh, 0), (std::array<float, 3>{4, 5, 6}));
+  expectSameMesh(mesh, readObj(points + triangles));
+  expectSameMesh(readObj(points + "f\t1 2 3\nf\t\t3 2 1 4\nv\t9 9 9\nf 1 3 -1\n"),
+                 readObj(points + "f 1 2 3\nf 3 2 1\nf 3 1 4\nv 9 9 9\nf 1 3 301\n"));
 }
 
 TEST(ObjReader, CornersWithoutNormalsKeepThoseOfThePreviousFaceAndAreKeyedApart) {
@@ -237,12 +263,12 @@ TEST(ObjReader, NumbersAreReadAsScanfReadsThem) {
       "vn1 0 0\n"
       "vt 0.5 0.25 0.125\n"
       "v 0x1p3 1e40 -1e-50\n"
-      "v\t9 9 9\n"  // not a vertex line: the second character must be a space
+      "v\t9 9 9\n"
       "f 1/1/1 2/1/1 3/1/1\n"
       "f\t1 2 4\n";
   const ObjMesh mesh = readObj(text);
   expectSameMesh(mesh, referenceRead(text));
-  ASSERT_EQ(mesh.vertices.size(), 3u);
+  ASSERT_EQ(mesh.vertices.size(), 6u);
   const Vertex& first = mesh.vertices[0];
   EXPECT_EQ(first.position[0], 15.0f);
   EXPECT_EQ(first.position[1], -0.225f);
@@ -280,15 +306,18 @@ TEST(ObjReader, MatchesTheStraightforwardLoaderOnAMixedFile) {
     for (int face = 0; face < 12; ++face) {
       // Indices reach a little past the lists now and then, and keys repeat often.
       auto pick = [&](int count) { return std::uniform_int_distribution<int>(count > 8 ? count - 8 : 1, count + 1)(random); };
-      int p[4], t[4], n[4];
-      for (int k = 0; k < 4; ++k) {
+      int p[5], t[5], n[5];
+      for (int k = 0; k < 5; ++k) {
         p[k] = pick(positions);
         t[k] = pick(texcoords);
         n[k] = pick(normals);
       }
       switch ((face + block) % 5) {
-        case 0:
-          std::snprintf(line, sizeof line, "f %d %d %d\n", p[0], p[1], p[2]);
+        case 0:  // every other block counts back from the end
+          if (block % 2) std::snprintf(line, sizeof line, "f %d %d %d\n", p[0], p[1], p[2]);
+          if (block % 2 == 0) {
+            std::snprintf(line, sizeof line, "f %d %d %d\n", p[0] - positions - 1, p[1] - positions - 1, p[2]);
+          }
           break;
         case 1:
           std::snprintf(line, sizeof line, "f %d//%d %d//%d %d//%d %d//%d\n", p[0], n[0], p[1], n[1], p[2], n[2], p[3],
@@ -299,7 +328,8 @@ TEST(ObjReader, MatchesTheStraightforwardLoaderOnAMixedFile) {
                         t[2], n[2]);
           break;
         case 3:
-          std::snprintf(line, sizeof line, "f %d/%d %d/%d %d/%d\n", p[0], t[0], p[1], t[1], p[2], t[2]);
+          std::snprintf(line, sizeof line, "f\t%d/%d %d/%d %d/%d %d/%d %d/%d\n", p[0], t[0], p[1], t[1], p[2], t[2],
+                        p[3], t[3], p[4], -t[4]);
           break;
         default:
           std::snprintf(line, sizeof line, "f %d/%d/%d %d//%d %d\n", p[0], t[0], n[0], p[1], n[1], p[2]);
@@ -319,26 +349,33 @@ TEST(ObjReader, EmptyOrFacelessTextGivesNoVertexAndUnreadableFilesGiveNothing) {
   EXPECT_TRUE(readObj("").vertices.empty());
   EXPECT_TRUE(readObj("v 1 2 3\nv 4 5 6\nv 7 8 9\n").vertices.empty());
   EXPECT_TRUE(readObj(std::string_view("v 1 2 3\0f 1 1 1", 15)).vertices.empty());
+  std::string utf16;  // a triangle as a UTF-16 export writes it
+  for (const char c : std::string("\xff\xfev 0 0 0\r\nv 1 0 0\r\nv 0 1 0\r\nf 1 2 3\r\n")) utf16 += {c, '\0'};
+  EXPECT_TRUE(readObj(utf16).vertices.empty());
   EXPECT_FALSE(readObjFile("/nonexistent/glowmarch/model.obj").has_value());
   EXPECT_FALSE(readObjFile("/").has_value());
 }
 
-TEST(ObjReader, AnIndexWrittenAsMinusOneIsSkippedLikeAnyRelativeIndex) {
-  // Inside the reader -1 also marks a corner that has no such index: mistaking one for the other
-  // read texture coordinates from before the start of their list.
+TEST(ObjReader, RelativeIndicesCountBackFromTheLastEntryOfTheirListReadSoFar) {
   const ObjMesh mesh = readObj(
-      "v 0 0 0\nv 1 0 0\nv 0 1 0\nvn 0 0 1\nvt 0.25 0.75\n"
-      "f 1/1 2/1 3/-1\n"
-      "f 1/-1 2/1 3/1\n"
-      "f 1/1/1 2/1/1 3/-1/1\n"
-      "f 1/1/1 2/1/-1 3/1/1\n"
-      "f 1//1 2//-1 3//1\n"
-      "f 1 2 -1\n"
-      "f 1/1 2/1 3/1\n");
-  ASSERT_EQ(mesh.indices.size(), 3u);
-  const Vertex& third = mesh.vertices[mesh.indices[2]];
-  EXPECT_EQ(third.texcoords[0], 0.25f);
-  EXPECT_EQ(third.texcoords[1], 0.75f);
+      "v 0 0 0\nv 1 0 0\nv 0 1 0\nvn 0 0 1\n"
+      "f 1/-1 2/-1 3/-1\n"  // no texture coordinates yet: -1 points at none
+      "vt 0.25 0.75\n"
+      "f -3/-1/-1 -2/1/-1 -1/-1/1\n"
+      "f 1/1/1 2/1/1 3/1/1\n"  // the same corners written absolute: the same vertices
+      "v 1 1 0\nvt 0.5 0.5\n"
+      "f -4//1 -3//-1 -2//1 -1//1\n"
+      "f 1 2 -5\n"  // before the first position
+      "f 1/-1 2/-1 3/-2\n");
+  expectSameMesh(mesh, readObj(
+                           "v 0 0 0\nv 1 0 0\nv 0 1 0\nvn 0 0 1\nvt 0.25 0.75\n"
+                           "f 1/1/1 2/1/1 3/1/1\nf 1/1/1 2/1/1 3/1/1\nv 1 1 0\nvt 0.5 0.5\n"
+                           "f 1//1 2//1 3//1 4//1\nf 1/2 2/2 3/1\n"));
+  ASSERT_EQ(mesh.indices.size(), 15u);
+  EXPECT_EQ(std::vector<std::uint32_t>(mesh.indices.begin(), mesh.indices.begin() + 6),
+            (std::vector<std::uint32_t>{0, 1, 2, 0, 1, 2}));
+  EXPECT_EQ(position(mesh, 11), (std::array<float, 3>{1, 1, 0}));
+  EXPECT_EQ(mesh.vertices[mesh.indices[12]].texcoords[0], 0.5f);
 }
 
 }  // namespace
