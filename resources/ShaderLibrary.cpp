@@ -56,7 +56,8 @@ GLuint loadShaderSource(std::string_view name) {
     shaderSources[std::string(name)] = stage;
     return stage;
   }
-  const GLchar* text = source->data();
+  // An empty file is an empty text, not a null pointer: GL refuses that and the compiler's log is lost.
+  const GLchar* text = source->empty() ? "" : source->data();
   const GLint length = static_cast<GLint>(source->size());
   glShaderSource(stage, 1, &text, &length);
   glCompileShader(stage);
