@@ -3,9 +3,12 @@
 #include <mpg123.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <new>
 #include <system_error>
+
+#include "audio/Resampler.h"
 
 namespace glowmarch::audio {
 
@@ -21,46 +24,99 @@ struct HandleDeleter {
 };
 using Handle = std::unique_ptr<mpg123_handle, HandleDeleter>;
 
-Handle openHandle(const char* path) {
-  int error = MPG123_OK;
-  Handle handle(mpg123_new(nullptr, &error));
-  if (!handle) return nullptr;
-  // Gapless drops the encoder's delay and padding, so positions count only the music's own samples.
-  // Frankenstein streams (a second piece glued on) would change format mid-way; they end the piece.
-  mpg123_param(handle.get(), MPG123_ADD_FLAGS, MPG123_GAPLESS | MPG123_QUIET | MPG123_NO_FRANKENSTEIN, 0.0);
-  // One output format only: mono is doubled to stereo, other rates are resampled to 44100 Hz.
-  mpg123_format_none(handle.get());
-  if (mpg123_format(handle.get(), sampleRate, MPG123_STEREO, MPG123_ENC_SIGNED_16) != MPG123_OK) return nullptr;
-  if (mpg123_open(handle.get(), path) != MPG123_OK) return nullptr;
-  // The pre-scan walks every frame header, so the length is exact even without an Info tag.
-  if (mpg123_scan(handle.get()) != MPG123_OK) return nullptr;
-  long rate = 0;
-  int channels = 0;
-  int encoding = 0;
-  if (mpg123_getformat(handle.get(), &rate, &channels, &encoding) != MPG123_OK) return nullptr;
-  if (rate != sampleRate || channels != channelCount || encoding != MPG123_ENC_SIGNED_16) return nullptr;
-  return handle;
+long state(mpg123_handle* handle, mpg123_state key) {
+  long value = -1;
+  if (mpg123_getstate(handle, key, &value, nullptr) != MPG123_OK) return -1;
+  return value;
 }
 
 }  // namespace
+
+// The decoder's handle, and which of its frames make the piece.
+struct DecodedMusic::Source {
+  Handle handle;
+  long rate = sampleRate;
+  std::uint64_t skip = 0;    // frames decoded before the music starts
+  std::uint64_t frames = 0;  // frames of music, at the file's own rate
+};
+
+std::unique_ptr<DecodedMusic::Source> DecodedMusic::openSource(const char* path) {
+  int error = MPG123_OK;
+  Handle handle(mpg123_new(nullptr, &error));
+  if (!handle) return nullptr;
+  mpg123_handle* h = handle.get();
+  // Gapless drops the encoder's delay and padding, so positions count only the music's own samples.
+  // Frankenstein streams (a second piece glued on) would change format mid-way; they end the piece.
+  mpg123_param(h, MPG123_ADD_FLAGS, MPG123_GAPLESS | MPG123_QUIET | MPG123_NO_FRANKENSTEIN, 0.0);
+  // Every rate comes out as it is, mono doubled to stereo: libmpg123's own rate conversion repeats
+  // samples (audible aliasing) and runs its clock fast. 44.1 kHz is played as decoded; other rates
+  // come as floats, so the resampler rounds to 16 bits only once.
+  mpg123_format_none(h);
+  const long* rates = nullptr;
+  std::size_t rateCount = 0;
+  mpg123_rates(&rates, &rateCount);
+  for (std::size_t i = 0; i < rateCount; ++i) {
+    mpg123_format(h, rates[i], MPG123_STEREO, rates[i] == sampleRate ? MPG123_ENC_SIGNED_16 : MPG123_ENC_FLOAT_32);
+  }
+  if (mpg123_open(h, path) != MPG123_OK) return nullptr;
+  // Before the scan: the length the encoder's header announces, when it has one.
+  const off_t announced = mpg123_length(h);
+  // The pre-scan walks every frame header, so the length is exact even without an Info tag.
+  if (mpg123_scan(h) != MPG123_OK) return nullptr;
+  long rate = 0;
+  int channels = 0;
+  int encoding = 0;
+  if (mpg123_getformat(h, &rate, &channels, &encoding) != MPG123_OK) return nullptr;
+  if (rate <= 0 || channels != channelCount ||
+      encoding != (rate == sampleRate ? MPG123_ENC_SIGNED_16 : MPG123_ENC_FLOAT_32)) {
+    return nullptr;
+  }
+  const off_t length = mpg123_length(h);
+  if (length <= 0) return nullptr;
+
+  auto source = std::make_unique<Source>();
+  source->rate = rate;
+  source->frames = static_cast<std::uint64_t>(length);
+  // A file cut short (an interrupted copy) holds fewer frames than its header announced. libmpg123
+  // then gives up gapless trimming altogether and the piece would play late by the encoder's and
+  // the decoder's delay; it still knows them, so the trimming is done here.
+  const long delay = state(h, MPG123_ENC_DELAY);
+  const long padding = state(h, MPG123_ENC_PADDING);
+  const long decoderDelay = state(h, MPG123_DEC_DELAY);
+  const off_t frameCount = mpg123_framelength(h);
+  const int frameSamples = mpg123_spf(h);
+  if (delay >= 0 && padding >= 0 && decoderDelay >= 0 && announced > 0 && frameCount > 0 && frameSamples > 0) {
+    const auto scanned = static_cast<std::uint64_t>(frameCount) * static_cast<std::uint64_t>(frameSamples);
+    const auto header = static_cast<std::uint64_t>(announced) + static_cast<std::uint64_t>(delay + padding);
+    const auto skip = static_cast<std::uint64_t>(delay + decoderDelay);
+    if (scanned < header && source->frames == scanned && scanned > skip) {
+      source->skip = skip;
+      // The music ends where the data ends, or where the header said if the cut fell in the padding.
+      source->frames = std::min(scanned - skip, static_cast<std::uint64_t>(announced));
+    }
+  }
+  source->handle = std::move(handle);
+  return source;
+}
 
 std::shared_ptr<DecodedMusic> DecodedMusic::open(const char* path) {
   if (path == nullptr) return nullptr;
   // A folder cannot be decoded, and opening a named pipe would wait for a writer forever.
   std::error_code error;
   if (!std::filesystem::is_regular_file(path, error)) return nullptr;
-  Handle handle = openHandle(path);
-  if (!handle) return nullptr;
-  const off_t length = mpg123_length(handle.get());
-  if (length <= 0 || static_cast<std::uint64_t>(length) > maxFrames) return nullptr;
+  std::unique_ptr<Source> source = openSource(path);
+  if (!source || source->frames > 2 * maxFrames) return nullptr;
+  const std::uint64_t length =
+      source->rate == sampleRate ? source->frames : convertedLength(source->frames, source->rate);
+  if (length == 0 || length > maxFrames) return nullptr;
 
   std::shared_ptr<DecodedMusic> music(new DecodedMusic());
-  music->capacity = static_cast<std::uint64_t>(length);
+  music->capacity = length;
   // Left uninitialised: only decoded frames are ever read, and a long piece is not touched twice.
   music->pcm.reset(new (std::nothrow) std::int16_t[music->capacity * channelCount]);
   if (!music->pcm) return nullptr;
   music->frames.store(music->capacity, std::memory_order_release);
-  music->decoder = std::thread([raw = music.get(), h = handle.release()] { raw->decode(h); });
+  music->decoder = std::thread([raw = music.get(), s = std::move(source)]() mutable { raw->decode(std::move(s)); });
   return music;
 }
 
@@ -79,17 +135,47 @@ DecodedMusic::~DecodedMusic() {
   if (decoder.joinable()) decoder.join();
 }
 
-void DecodedMusic::decode(void* raw) {
-  Handle handle(static_cast<mpg123_handle*>(raw));
+void DecodedMusic::decode(std::unique_ptr<Source> source) {
+  mpg123_handle* handle = source->handle.get();
+  std::unique_ptr<Resampler> resampler;
+  if (source->rate != sampleRate) resampler = std::make_unique<Resampler>(source->rate);
+  const std::size_t inputFrameBytes = resampler ? channelCount * sizeof(float) : bytesPerFrame;
+  const auto chunk = std::make_unique<float[]>(decodeChunkFrames * channelCount);
+  auto* chunkBytes = reinterpret_cast<unsigned char*>(chunk.get());
+
+  std::uint64_t skip = source->skip;
+  std::uint64_t remaining = source->frames;
   std::uint64_t count = 0;
-  while (count < capacity && !stopRequested.load(std::memory_order_relaxed)) {
-    const std::uint64_t request = std::min(decodeChunkFrames, capacity - count);
+  bool whole = false;
+  while (!stopRequested.load(std::memory_order_relaxed) && (!resampler || resampler->ready())) {
     std::size_t done = 0;
-    const int result = mpg123_read(handle.get(), reinterpret_cast<unsigned char*>(pcm.get() + count * channelCount),
-                                   request * bytesPerFrame, &done);
-    count += done / bytesPerFrame;
+    const int result = mpg123_read(handle, chunkBytes, std::min(decodeChunkFrames, skip + remaining) * inputFrameBytes, &done);
+    const std::uint64_t got = done / inputFrameBytes;
+    const std::uint64_t dropped = std::min(skip, got);
+    const std::uint64_t kept = std::min(got - dropped, remaining);
+    skip -= dropped;
+    remaining -= kept;
+    std::int16_t* out = pcm.get() + count * channelCount;
+    if (resampler) {
+      count += resampler->convert(chunk.get() + dropped * channelCount, kept, out, capacity - count);
+    } else {
+      std::memcpy(out, chunkBytes + dropped * inputFrameBytes, kept * inputFrameBytes);
+      count += kept;
+    }
     publish(count, false);
+    if (remaining == 0) {
+      whole = true;
+      break;
+    }
     if (result != MPG123_OK && result != MPG123_NEW_FORMAT) break;  // the end, or damage we cannot pass
+  }
+  if (resampler && resampler->ready() && !stopRequested.load(std::memory_order_relaxed)) {
+    count += resampler->finish(pcm.get() + count * channelCount, capacity - count);
+    // The filter's last frame may fall either side of the rounded length; the length stays as promised.
+    if (whole) {
+      std::fill(pcm.get() + count * channelCount, pcm.get() + capacity * channelCount, std::int16_t{0});
+      count = capacity;
+    }
   }
   // Damage the scan did not see shortens the piece to what could be decoded.
   frames.store(count, std::memory_order_release);

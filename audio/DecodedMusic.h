@@ -1,5 +1,6 @@
 // An MP3 decoded to 44.1 kHz 16-bit stereo PCM. The length is exact from a pre-scan at open;
 // decoding then goes on on a thread of its own, so even a long piece can start playing at once.
+// Music at another rate is decoded at its own rate and resampled on that thread, on an exact clock.
 #pragma once
 
 #include <atomic>
@@ -40,8 +41,10 @@ class DecodedMusic {
   const std::int16_t* samples() const { return pcm.get(); }
 
  private:
+  struct Source;
   DecodedMusic() = default;
-  void decode(void* handle);
+  static std::unique_ptr<Source> openSource(const char* path);
+  void decode(std::unique_ptr<Source> source);
   void publish(std::uint64_t count, bool done);
 
   std::unique_ptr<std::int16_t[]> pcm;
