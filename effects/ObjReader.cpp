@@ -217,7 +217,10 @@ class Reader {
   VertexIndexMap vertexIndexMap;
   Vertex corners[3] = {};  // carried from triangle to triangle, as the player always has
   std::uint32_t nextVertex = 0;
-  std::vector<Corner> polygon;  // the corners of the face being read, kept for its storage
+  struct Key {  // a corner's resolved indices, -1 where the face form has none
+    std::int32_t position, normal, texture;
+  };
+  std::vector<Key> polygon;  // the corners of the face being read, kept for its storage
 
   // Values after the first one that does not parse read as 0.
   static void readFloats(const char* p, const char* end, float* values, int count) {
@@ -246,14 +249,15 @@ class Reader {
       if (corner.position == 0) return;
       if (withNormals && (corner.normal = resolve(corner.normal, normals.size())) == 0) return;
       if (withTextures && (corner.texture = resolve(corner.texture, texcoords.size())) == 0) return;
-      polygon.push_back(corner);
+      polygon.push_back(Key{static_cast<std::int32_t>(corner.position), static_cast<std::int32_t>(corner.normal),
+                            static_cast<std::int32_t>(corner.texture)});
     }
     for (std::size_t i = 2; i < polygon.size(); ++i) {
       triangle({&polygon[0], &polygon[i - 1], &polygon[i]}, withNormals, withTextures);
     }
   }
 
-  void triangle(const std::array<const Corner*, 3>& read, bool withNormals, bool withTextures) {
+  void triangle(const std::array<const Key*, 3>& read, bool withNormals, bool withTextures) {
     for (int k = 0; k < 3; ++k) {
       Vertex& vertex = corners[k];
       const auto& position = positions[static_cast<std::size_t>(read[k]->position - 1)];
@@ -268,9 +272,8 @@ class Reader {
     }
     for (int k = 0; k < 3; ++k) {
       bool inserted = false;
-      const std::uint32_t number = vertexIndexMap.findOrInsert(
-          static_cast<std::int32_t>(read[k]->position), static_cast<std::int32_t>(read[k]->normal),
-          static_cast<std::int32_t>(read[k]->texture), nextVertex, inserted);
+      const std::uint32_t number =
+          vertexIndexMap.findOrInsert(read[k]->position, read[k]->normal, read[k]->texture, nextVertex, inserted);
       if (inserted) {
         ++nextVertex;
         mesh.vertices.push_back(corners[k]);
