@@ -8,6 +8,7 @@
 #include "effects/EffectRegistry.h"
 #include "resources/ShaderLibrary.h"
 #include "resources/TextureLibrary.h"
+#include "timeline/CommandWords.h"
 #include "timeline/Platform.h"
 #include "timeline/Player.h"
 
@@ -173,6 +174,12 @@ void run(Player& player, const ScriptLine& line, const Words& w) {
 }
 
 }  // namespace
+
+std::vector<CommandWord> commandWords() {
+  std::vector<CommandWord> words = {{"SHADER", 0}, {"END", 0}, {"new", 0}, {"clone", 0}};
+  for (const Command& entry : effectCommands) words.push_back({entry.word, entry.wordsNeeded});
+  return words;
+}
 
 void executeLine(Player& player, ScriptLine& line) {
   if (line.text[0] != '\0') {

@@ -1,0 +1,114 @@
+#include "app/check/ShowCheck.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <tuple>
+
+// The capture program's files are moving into app/capture/.
+#if __has_include("app/capture/CaptureTarget.h")
+#include "app/capture/CaptureTarget.h"
+#else
+#include "app/CaptureTarget.h"
+#endif
+#include "app/check/ResourceProbe.h"
+#include "app/check/ScriptCheck.h"
+#include "audio/DecodedMusic.h"
+#include "timeline/Player.h"
+#include "timeline/Script.h"
+
+namespace glowmarch {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+void checkMusic(std::vector<Finding>& findings) {
+  std::error_code error;
+  if (!fs::is_regular_file(musicPath, error)) {
+    std::string others;
+    for (const auto& entry : fs::directory_iterator("data/music", error)) {
+      if (entry.path().extension() == ".mp3" || entry.path().extension() == ".MP3") {
+        others += (others.empty() ? "" : ", ") + entry.path().string();
+      }
+    }
+    findings.push_back({musicPath, 0,
+                        "the music is missing: the player plays only this file name" +
+                            (others.empty() ? std::string("; put the show's MP3 there under this name")
+                                            : "; rename " + others + " to it")});
+    return;
+  }
+  if (!audio::DecodedMusic::open(musicPath)) {
+    findings.push_back({musicPath, 0, "not an MP3 the player can play: save the music as MP3 under this name"});
+  }
+}
+
+}  // namespace
+
+std::vector<Finding> checkShow() {
+  std::vector<Finding> findings;
+  std::error_code error;
+  std::ifstream in(scriptPath, std::ios::binary);
+  if (fs::is_directory(scriptPath, error) || !in) {
+    findings.push_back({scriptPath, 0,
+                        "no script: the player reads data/vesperscript.txt in the folder it runs in; run the "
+                        "check in the show's folder"});
+  } else {
+    const std::string script((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ResourceProbe probe(findings);
+    checkScript(script, probe, findings);
+  }
+  checkMusic(findings);
+
+  std::stable_sort(findings.begin(), findings.end(), [](const Finding& a, const Finding& b) {
+    return std::tie(a.file, a.line) < std::tie(b.file, b.line);
+  });
+  // A shader that fails for several programs is told once.
+  findings.erase(std::unique(findings.begin(), findings.end(),
+                             [](const Finding& a, const Finding& b) {
+                               return a.file == b.file && a.line == b.line && a.message == b.message;
+                             }),
+                 findings.end());
+  return findings;
+}
+
+std::string formatFinding(const Finding& finding) {
+  if (finding.line <= 0) return finding.file + ": " + finding.message;
+  return finding.file + ":" + std::to_string(finding.line) + ": " + finding.message;
+}
+
+int runCheck(const std::vector<std::string>& arguments) {
+  if (arguments.size() > 1 || (arguments.size() == 1 && arguments[0].starts_with("-"))) {
+    std::fprintf(stderr, "usage: glowmarch --check [SHOW-FOLDER]\n");
+    return 2;
+  }
+  if (arguments.size() == 1) {
+    std::error_code error;
+    fs::current_path(arguments[0], error);
+    if (error) {
+      std::fprintf(stderr, "glowmarch --check: cannot enter %s: %s\n", arguments[0].c_str(), error.message().c_str());
+      return 2;
+    }
+  }
+  std::vector<Finding> findings;
+  {
+    CaptureTarget context;
+    std::string error;
+    if (!context.open(16, 16, error)) {
+      std::fprintf(stderr, "glowmarch --check: shaders are not compiled, no OpenGL context: %s\n", error.c_str());
+    }
+    findings = checkShow();
+  }
+  for (const Finding& finding : findings) std::printf("%s\n", formatFinding(finding).c_str());
+  std::fflush(stdout);
+  if (findings.empty()) {
+    std::fprintf(stderr, "glowmarch --check: no problems found\n");
+  } else {
+    std::fprintf(stderr, "glowmarch --check: %zu problem%s found\n", findings.size(), findings.size() == 1 ? "" : "s");
+  }
+  return findings.empty() ? 0 : 1;
+}
+
+}  // namespace glowmarch

@@ -1,0 +1,29 @@
+// The show check: reads a show's script and every file it names as the player would, without
+// playing it, and names each mistake the player would pass over in silence, with its file and line.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace glowmarch {
+
+struct Finding {
+  std::string file;
+  int line = 0;  // 0: the file as a whole
+  std::string message;
+};
+
+// Reads the show in the working folder as the player would (script, shaders, textures, meshes, music)
+// without playing it. Needs a current GL context to compile shaders; changes no process-wide registry
+// (effects, shader and texture libraries, per-frame values, particle random engine), so it can run
+// beside a show that plays; deletes the GL objects it makes. Findings come sorted by file and line.
+std::vector<Finding> checkShow();
+
+// "FILE:LINE: message", the form compilers use; "FILE: message" for a file as a whole.
+std::string formatFinding(const Finding& finding);
+
+// The whole --check program, given the arguments after "--check" (at most a show folder to check
+// instead of the working one): prints findings, returns 1 if any, else 0 (2 when it cannot check).
+int runCheck(const std::vector<std::string>& arguments);
+
+}  // namespace glowmarch

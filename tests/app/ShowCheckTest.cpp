@@ -1,0 +1,125 @@
+// The show check: a show with every silent mistake planted is named line by line; the showcase and
+// the soak show check clean; the program's exit code says which is which.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/check/ShowCheck.h"
+#include "effects/EffectRegistry.h"
+#include "tests/support/TestShow.h"
+
+namespace glowmarch {
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path source = GLOWMARCH_SOURCE_DIR;
+const fs::path planted = source / "tests" / "app" / "check";
+const fs::path showcase = source / "showcase";
+
+std::vector<Finding> checkIn(const fs::path& folder) {
+  const fs::path previous = fs::current_path();
+  fs::current_path(folder);
+  std::vector<Finding> findings = checkShow();
+  fs::current_path(previous);
+  return findings;
+}
+
+std::vector<std::string> places(const std::vector<Finding>& findings) {
+  std::vector<std::string> list;
+  for (const Finding& finding : findings) list.push_back(finding.file + ":" + std::to_string(finding.line));
+  return list;
+}
+
+std::string all(const std::vector<Finding>& findings) {
+  std::string text;
+  for (const Finding& finding : findings) text += formatFinding(finding) + "\n";
+  return text;
+}
+
+using ShowCheck = testing::GlTest;
+
+TEST_F(ShowCheck, NamesEveryPlantedMistakeAtItsFileAndLine) {
+  const std::vector<Finding> findings = checkIn(planted);
+  const std::string script = "data/vesperscript.txt:";
+  const std::vector<std::string> expected = {
+      "data/music/QX07Synthpop_FINAL.mp3:0",  // missing; another file name is there
+      "data/shaders/broken.frag:7",           // does not compile (two errors on the line)
+      "data/shaders/broken.frag:7",
+      script + "6",   // shader source not found
+      script + "7",   // no stage extension
+      script + "8",   // does not link
+      script + "11",  // "setpiont"
+      script + "12",  // never made
+      script + "13",  // used before it is made
+      script + "16",  // tabs between words
+      script + "17",  // a model's program without in_position
+      script + "20",  // indented
+      script + "21",  // decimal comma
+      script + "24",  // OBJ cannot be opened
+      script + "28",  // OBJ without faces
+      script + "31",  // not a PNG
+      script + "32",  // no such picture
+      script + "33",  // no such program
+      script + "34",  // "aspekt"
+      script + "36",  // made but never drawn (the sphere used by init and the text used by clone are not)
+      script + "45",  // unknown type
+      script + "46",  // too few coordinates
+      script + "47",  // comma and space: an empty word
+      script + "48",  // no time stamp
+      script + "50",  // after END
+  };
+  EXPECT_EQ(places(findings), expected) << all(findings);
+
+  const std::string text = all(findings);
+  for (const char* words : {"rename data/music/mysong.mp3", "`brightness' undeclared", "data/shaders/missing.frag",
+                            "did you mean \"setpoint\"?", "\"ghost\" is never made", "line 14 makes it",
+                            "no \"in_position\"", "write 1.5", "did you mean \"aspect\"?", "\"spare\" is made but never drawn",
+                            "did you mean \"text\"?", "the END on line 49"}) {
+    EXPECT_NE(text.find(words), std::string::npos) << words << " not in:\n" << text;
+  }
+  // Read, not played: nothing was made.
+  EXPECT_EQ(effects.size(), 0u);
+
+  // Music that is not an MP3 is named as such.
+  testing::ScratchFolder folder;
+  folder.write("data/vesperscript.txt", "");
+  folder.write("data/music/QX07Synthpop_FINAL.mp3", "not music\n");
+  const std::vector<Finding> music = checkShow();
+  ASSERT_EQ(music.size(), 1u) << all(music);
+  EXPECT_NE(formatFinding(music[0]).find("data/music/QX07Synthpop_FINAL.mp3: not an MP3"), std::string::npos);
+}
+
+TEST_F(ShowCheck, ShowcaseAndSoakShowCheckClean) {
+  EXPECT_EQ(all(checkIn(showcase)), "");
+
+  // The soak show as its script assembles it: its own files, a picture, the font and a tone.
+  testing::ScratchFolder folder;
+  fs::copy(source / "tests" / "app" / "soak" / "data", "data", fs::copy_options::recursive);
+  fs::create_directories("data/textures");
+  fs::create_directories("data/music");
+  fs::copy(source / "tests" / "app" / "show" / "data" / "textures" / "swatch.png", "data/textures/");
+  fs::copy(showcase / "data" / "textures" / "profont.png", "data/textures/");
+  fs::copy(source / "tests" / "audio" / "fixtures" / "tone440.mp3", "data/music/QX07Synthpop_FINAL.mp3");
+  EXPECT_EQ(all(checkShow()), "");
+}
+
+TEST(ShowCheckProgram, ExitsOneOnMistakesZeroWhenCleanTwoWhenItCannotCheck) {
+  const fs::path program = fs::path(GLOWMARCH_BINARY_DIR) / "bin" / "glowmarch";
+  const auto run = [&](const fs::path& folder) {
+    const std::string command = "'" + program.string() + "' --check '" + folder.string() + "' >/dev/null 2>&1";
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  };
+  EXPECT_EQ(run(planted), 1);
+  EXPECT_EQ(run(showcase), 0);
+  EXPECT_EQ(run(source / "no such show"), 2);
+}
+
+}  // namespace
+}  // namespace glowmarch
