@@ -18,12 +18,19 @@ class MusicStream {
   MusicStream(const MusicStream&) = delete;
   MusicStream& operator=(const MusicStream&) = delete;
 
-  // Starts playing from the current position; false when it cannot.
+  // Starts playing from the current position (where a pause held it); false when it cannot.
   virtual bool play() = 0;
-  // Bytes of the decoded 44.1 kHz 16-bit stereo stream that have been heard; never runs backwards.
+  // Holds the music at the frame heard now, so that play() goes on from that very frame. False for
+  // a stream that cannot pause.
+  virtual bool pause() { return false; }
+  // Moves to a frame of the piece: what is heard next starts there, and the position reads it.
+  // A stream that cannot move stays where it is.
+  virtual void seek(std::uint64_t /*frame*/) {}
+  // Bytes of the decoded 44.1 kHz 16-bit stereo stream that have been heard; runs backwards only
+  // after a seek.
   virtual std::uint64_t position() = 0;
-  // Stopped before play and once the end has been heard, playing, or stalled while decoding
-  // lags behind. Nothing here pauses.
+  // Stopped before play and once the end has been heard, playing, stalled while decoding lags
+  // behind, or paused.
   virtual Activity activity() = 0;
   // The position in seconds: by default the byte position converted.
   virtual double positionSeconds() { return bytesToSeconds(position()); }
@@ -54,6 +61,7 @@ class ManualStream final : public MusicStream {
   explicit ManualStream(std::shared_ptr<const DecodedMusic> music);
 
   bool play() override;
+  void seek(std::uint64_t frame) override { setFrame(frame); }
   std::uint64_t position() override;
   Activity activity() override;
   // The exact time last set with setSeconds, or the frame position converted.

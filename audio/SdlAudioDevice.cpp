@@ -1,7 +1,8 @@
 // The SDL2 output backend. Implements AudioDevice::openDefault and its streams:
 // - the default device at 44100 Hz, 16-bit stereo, fed from SDL's audio thread by a callback;
 // - the audible position: frames handed to the device minus what the driver still holds,
-//   interpolated with the wall clock between callbacks and never running backwards;
+//   interpolated with the wall clock between callbacks and never running backwards but by a seek;
+// - pausing at the frame heard and seeking to any frame, the driver's buffer given back;
 // - closing every open device at process exit, before anything the callback reads goes away.
 #include <SDL2/SDL.h>
 
@@ -89,7 +90,23 @@ class SdlStream final : public MusicStream {
     // One stream at a time: a new one takes the device over.
     output->current = this;
     started = true;
+    paused = false;
     return true;
+  }
+
+  bool pause() override {
+    const std::uint64_t heard = audibleFrame();
+    std::lock_guard lock(output->mutex);
+    if (!started || output->id == 0 || output->current != this) return false;
+    paused = true;
+    // What the driver holds but has not played yet is played again on resuming.
+    restartAt(heard);
+    return true;
+  }
+
+  void seek(std::uint64_t frame) override {
+    std::lock_guard lock(output->mutex);
+    restartAt(frame);
   }
 
   std::uint64_t position() override { return audibleFrame() * bytesPerFrame; }
@@ -98,6 +115,7 @@ class SdlStream final : public MusicStream {
     const std::uint64_t heard = audibleFrame();
     std::lock_guard lock(output->mutex);
     if (!started || output->id == 0 || output->current != this) return Activity::stopped;
+    if (paused) return Activity::paused;
     if (music().complete() && heard >= music().length()) return Activity::stopped;
     if (starved) return Activity::stalled;
     return Activity::playing;
@@ -109,8 +127,13 @@ class SdlStream final : public MusicStream {
     const bool decodingDone = pcm.complete();  // read first: then the count below is final
     const std::uint64_t available = pcm.decodedFrames();
     const std::uint64_t before = handed;
-    const std::uint64_t given = std::min(frames, available - before);
-    std::memcpy(samples, pcm.samples() + before * channelCount, given * bytesPerFrame);
+    if (paused) {
+      std::memset(samples, 0, frames * bytesPerFrame);
+      return;
+    }
+    // A seek may have gone past what is decoded yet.
+    const std::uint64_t given = available > before ? std::min(frames, available - before) : 0;
+    if (given > 0) std::memcpy(samples, pcm.samples() + before * channelCount, given * bytesPerFrame);
     std::memset(samples + given * channelCount, 0, (frames - given) * bytesPerFrame);
     handed += given;
     // Out of decoded music before its end: the position waits for the decoder.
@@ -122,6 +145,15 @@ class SdlStream final : public MusicStream {
   }
 
  private:
+  // Under output->mutex: the next frame handed to the device is `frame`, and the position reads it
+  // until the device has asked for more.
+  void restartAt(std::uint64_t frame) {
+    handed = frame;
+    anchored = false;
+    starved = false;
+    lastReported = frame;
+  }
+
   std::uint64_t audibleFrame() {
     std::uint64_t anchor = 0;
     std::uint64_t limit = 0;
@@ -150,7 +182,8 @@ class SdlStream final : public MusicStream {
   Clock::time_point anchorTime;
   bool anchored = false;
   bool starved = false;
-  // Main thread only.
+  bool paused = false;
+  // Main thread only (written under output->mutex by restartAt, which also runs there).
   std::uint64_t lastReported = 0;
 };
 

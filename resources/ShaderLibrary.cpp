@@ -17,6 +17,12 @@ namespace {
 std::map<std::string, GLuint, std::less<>> shaderSources;
 std::map<std::string, GLuint, std::less<>> shaderPrograms;
 
+// The edit mode's memory: the text of each stage's last good compile, and the stages (type, text)
+// of each program's last good link.
+bool keepingLastGood = false;
+std::map<std::string, std::string, std::less<>> goodSources;
+std::map<std::string, std::vector<std::pair<GLenum, std::string>>, std::less<>> goodPrograms;
+
 GLenum stageType(std::string_view path) {
   if (path.find(".vert") != std::string_view::npos) return GL_VERTEX_SHADER;
   if (path.find(".frag") != std::string_view::npos) return GL_FRAGMENT_SHADER;
@@ -65,6 +71,7 @@ GLuint loadShaderSource(std::string_view name) {
   glGetShaderiv(stage, GL_COMPILE_STATUS, &status);
   if (status != 0) {
     shaderSources[std::string(name)] = stage;
+    if (keepingLastGood) goodSources[std::string(name)].assign(source->begin(), source->end());
     return stage;
   }
   GLint logLength = 0;
@@ -72,6 +79,8 @@ GLuint loadShaderSource(std::string_view name) {
   std::vector<char> log = emptyLog(logLength);
   glGetShaderInfoLog(stage, static_cast<GLsizei>(log.size()), nullptr, log.data());
   log.back() = '\0';
+  // The compiler's log names no file; the edit mode's message list must.
+  if (keepingLastGood) std::printf("Error compiling %s\n", path.c_str());
   std::printf("Error compiling shader\n%s", log.data());
   return 0;
 }
@@ -87,14 +96,44 @@ GLuint findShaderSource(std::string_view name) {
   return stage;
 }
 
+namespace {
+
+// The program linked from the stages of its last good link, or 0.
+GLuint relinkLastGood(std::string_view name) {
+  const auto found = goodPrograms.find(name);
+  if (found == goodPrograms.end()) return 0;
+  const GLuint program = glCreateProgram();
+  for (const auto& [type, text] : found->second) {
+    const GLuint stage = glCreateShader(type);
+    const GLchar* data = text.data();
+    const GLint length = static_cast<GLint>(text.size());
+    glShaderSource(stage, 1, &data, &length);
+    glCompileShader(stage);
+    glAttachShader(program, stage);
+  }
+  glLinkProgram(program);
+  GLint status = 0;
+  glGetProgramiv(program, GL_LINK_STATUS, &status);
+  return status != 0 ? program : 0;
+}
+
+}  // namespace
+
 void createShaderProgram(std::string_view name, std::string_view source1, std::string_view source2,
                          std::string_view source3) {
   const GLuint program = glCreateProgram();
   GLuint attached[3] = {};
   int attachedCount = 0;
+  bool stageMissing = false;
+  std::vector<std::pair<GLenum, std::string>> stages;
   for (std::string_view source : {source1, source2, source3}) {
     if (source.empty()) continue;
     const GLuint stage = findShaderSource(source);
+    stageMissing = stageMissing || stage == 0;
+    if (keepingLastGood && stage != 0) {
+      const auto text = goodSources.find(source);
+      if (text != goodSources.end()) stages.emplace_back(stageType(source), text->second);
+    }
     // Attaching 0, or a stage twice, would only raise a GL error flag: the link is the same.
     if (stage == 0 || std::find(attached, attached + attachedCount, stage) != attached + attachedCount) continue;
     glAttachShader(program, stage);
@@ -114,6 +153,16 @@ void createShaderProgram(std::string_view name, std::string_view source1, std::s
     std::printf("%s\n", log.data());
     std::fflush(stdout);
   }
+  if (keepingLastGood) {
+    if (status != 0 && !stageMissing) {
+      goodPrograms[std::string(name)] = std::move(stages);
+    } else if (const GLuint kept = relinkLastGood(name); kept != 0) {
+      std::printf("Keeping the last good version of program %.*s\n", static_cast<int>(name.size()), name.data());
+      std::fflush(stdout);
+      shaderPrograms[std::string(name)] = kept;
+      return;
+    }
+  }
   shaderPrograms[std::string(name)] = program;
 }
 
@@ -129,6 +178,13 @@ void clearShaderLibrary() {
   shaderSources.clear();
   shaderPrograms.clear();
   forgetProgramUniforms();
+}
+
+void keepLastGoodPrograms(bool keep) {
+  keepingLastGood = keep;
+  if (keep) return;
+  goodSources.clear();
+  goodPrograms.clear();
 }
 
 }  // namespace glowmarch

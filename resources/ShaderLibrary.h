@@ -24,4 +24,10 @@ GLuint findShaderProgram(std::string_view name);
 // Forgets every stage and program (their GL objects die with the context).
 void clearShaderLibrary();
 
+// The edit mode's safety net, off by default: a program whose sources no longer compile or link is
+// built from the sources of its last good link instead (with a message saying so), so a show being
+// edited keeps its picture until a save fixes the error. What is remembered outlives
+// clearShaderLibrary, and goes when this is turned off.
+void keepLastGoodPrograms(bool keep);
+
 }  // namespace glowmarch

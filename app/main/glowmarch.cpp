@@ -5,6 +5,7 @@
 
 #include "app/Shell.h"
 #include "app/check/ShowCheck.h"
+#include "app/edit/EditMode.h"
 
 int main(int argc, char** argv) {
   // The listing and the "Doing: " lines reach a log or a pipe as they happen, not when a buffer fills.
@@ -12,5 +13,7 @@ int main(int argc, char** argv) {
   if (argc > 1 && std::string(argv[1]) == "--check") {
     return glowmarch::runCheck(std::vector<std::string>(argv + 2, argv + argc));
   }
+  // Any other option is the edit mode's (or --help); with none the player is what it always was.
+  if (argc > 1) return glowmarch::runEditCommandLine(std::vector<std::string>(argv + 1, argv + argc));
   return glowmarch::runApplication();
 }

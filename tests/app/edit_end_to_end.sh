@@ -1,0 +1,224 @@
+#!/usr/bin/env bash
+# The edit mode as a person uses it: the real program on an X server of its own, driven from the
+# keyboard, its files rewritten as an editor saves them, judged by screenshots, its output and its memory.
+#
+#   edit_end_to_end.sh identity PLAYER CAPTURE
+#       A show of every class at --at 3 --paused with the overlay hidden (Tab) is the capture's frame
+#       at 3 s, pixel for pixel; it holds still; Right then Left comes back to the same picture. A static
+#       show with the overlay hidden is the default mode's picture.
+#   edit_end_to_end.sh reload PLAYER
+#       Paused, a fragment shader rewritten (a temporary file renamed over it) changes the picture in
+#       place at the same time; a broken one keeps the last good program, prints the error and the
+#       program lives on; Escape ends it with exit code 0.
+#   edit_end_to_end.sh reloads PLAYER COUNT [--no-memory]
+#       COUNT saves, each reloading the show; the memory after the last is within 10 % of that after
+#       the tenth (only reported with --no-memory: AddressSanitizer's quarantine grows without a leak).
+#
+# Exits 77 (skipped) when the X tools are missing.
+set -uo pipefail
+
+mode="$1"
+player="$(realpath "$2")"
+here="$(cd "$(dirname "$0")" && pwd)"
+root="$(cd "$here/../.." && pwd)"
+
+for tool in Xvfb xdotool import convert cmp awk; do
+  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed (scripts/setup installs it)"; exit 77; }
+done
+
+work="$(mktemp -d "${TMPDIR:-/tmp}/glowmarch-edit-XXXXXX")"
+server=""
+show=""
+cleanup() {
+  [ -n "$show" ] && { pkill -KILL -P "$show" 2>/dev/null; kill -KILL "$show" 2>/dev/null; }
+  [ -n "$server" ] && kill "$server" 2>/dev/null
+  wait 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 1' TERM INT HUP
+
+fail() {
+  echo "FAIL: $*"
+  for log in out err; do
+    [ -s "$work/$log" ] && { echo "--- player's std$log (end):"; tail -n 30 "$work/$log"; }
+  done
+  exit 1
+}
+
+source "$here/xserver.sh"
+start_xserver 1920x1080x24
+if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+  export XDG_RUNTIME_DIR="$work/runtime"
+  mkdir -m 700 "$XDG_RUNTIME_DIR"
+fi
+
+alive() { kill -0 "$show" 2>/dev/null; }
+resident() { awk '/^VmRSS:/ { print $2 }' "/proc/$show/status" 2>/dev/null; }
+built() { grep -c "show built at" "$work/err"; }
+
+start_edit() {  # options...
+  "$player" --edit "$@" >"$work/out" 2>"$work/err" &
+  show=$!
+}
+
+# Waits until the program has built the show `times` times in all and drawn after it.
+await_built() {  # times seconds
+  local until
+  until="$(deadline "$2")"
+  while before "$until"; do
+    alive || fail "the edit mode ended while building the show"
+    [ "$(built)" -ge "$1" ] && { sleep 0.5; return 0; }
+    sleep 0.1
+  done
+  fail "the show was built $(built) times, not $1, within $2 s"
+}
+
+shot() {  # file: the whole screen as raw RGB
+  x import -window root -depth 8 "rgb:$1" || fail "could not take a screenshot"
+}
+
+pixel() { x import -window root -crop "1x1+$1+$2" -depth 8 rgb:- | od -An -tu1 | xargs; }
+
+press() { x xdotool key "$@" || fail "could not press $*"; }
+
+await_exit() {  # seconds
+  local until
+  until="$(deadline "$1")"
+  while before "$until" && alive; do sleep 0.2; done
+  alive && fail "the program did not end within $1 s"
+  wait "$show"
+  local code=$?
+  show=""
+  [ "$code" -eq 0 ] || fail "exit code $code, not 0"
+}
+
+# Saves a file as editors do: the new text in a temporary file, renamed over the old one.
+save() {  # file text
+  printf '%s\n' "$2" >"$(dirname "$1")/.$(basename "$1").new"
+  mv "$(dirname "$1")/.$(basename "$1").new" "$1"
+}
+
+music="$root/showcase/data/music/QX07Synthpop_FINAL.mp3"
+make_static_show() {
+  mkdir -p "$work/show"
+  cp -r "$here/show/data" "$work/show/"
+  if [ -f "$music" ]; then
+    mkdir -p "$work/show/data/music"
+    cp "$music" "$work/show/data/music/"
+  fi
+  cat >"$work/show/data/vesperscript.txt" <<'SCRIPT'
+-1 swap SHADER swap.vert swap.frag
+-1 pic new image
+-1 pic texture swatch.png
+-1 pic shader swap
+-1 pic setpoint 0,0,-1
+-1 SCENE append pic
+SCRIPT
+}
+
+case "$mode" in
+  identity)
+    capture="$(realpath "$3")"
+    mkdir -p "$work/show/data/textures" "$work/show/data/music"
+    cp -r "$here/soak/data/." "$work/show/data/"
+    cp "$here/show/data/textures/swatch.png" "$root/showcase/data/textures/profont.png" "$work/show/data/textures/"
+    [ -f "$music" ] && cp "$music" "$work/show/data/music/"
+    cd "$work/show"
+    "$capture" --from 3 --to 3.01 --out "$work/frames" >/dev/null 2>"$work/capture.err" ||
+      fail "the capture failed: $(cat "$work/capture.err")"
+    convert "$work/frames/frame000000.png" -depth 8 "rgb:$work/captured" || fail "could not read the captured frame"
+    start_edit --at 3 --paused
+    await_built 1 120
+    press Tab
+    sleep 1
+    shot "$work/paused"
+    cmp -s "$work/captured" "$work/paused" ||
+      fail "paused at 3 s with the overlay hidden, the picture is not the capture's frame at 3 s"
+    sleep 1
+    shot "$work/later"
+    cmp -s "$work/paused" "$work/later" || fail "the paused picture moved"
+    press Right
+    await_built 2 120
+    press Left
+    await_built 3 120
+    shot "$work/back"
+    cmp -s "$work/paused" "$work/back" || fail "Right then Left did not come back to the same picture"
+    press Escape
+    await_exit 60
+    # The default mode's picture of a static show, and the edit mode's with the overlay hidden.
+    rm -rf "$work/show"
+    make_static_show
+    cd "$work/show"
+    "$player" >"$work/out" 2>"$work/err" &
+    show=$!
+    until="$(deadline 60)"
+    while before "$until" && ! x xdotool search --name "Start Fullscreen" >/dev/null; do sleep 0.2; done
+    id="$(x xwininfo -root -tree | grep -F '"Start Fullscreen?":' | awk '{ print $1 }' | head -n 1)"
+    [ -n "$id" ] || fail "no full-screen question"
+    x xdotool key --window "$id" Escape
+    until="$(deadline 60)"
+    while before "$until" && [ "$(pixel 960 540)" != "90 40 200" ]; do sleep 0.3; done
+    shot "$work/default"
+    press Escape
+    await_exit 60
+    start_edit
+    await_built 1 120
+    press Tab
+    sleep 1
+    shot "$work/edit"
+    cmp -s "$work/default" "$work/edit" || fail "with the overlay hidden the picture is not the default mode's"
+    press Escape
+    await_exit 60
+    ;;
+  reload)
+    make_static_show
+    cd "$work/show"
+    start_edit --at 1 --paused
+    await_built 1 120
+    press Tab
+    sleep 0.5
+    [ "$(pixel 960 540)" = "90 40 200" ] || fail "the quad is $(pixel 960 540), not (90, 40, 200)"
+    save data/shaders/swap.frag "$(sed 's/vec4(.*)/vec4(0.0, 1.0, 0.0, 1.0)/' "$here/show/data/shaders/swap.frag")"
+    grep -q "vec4(0.0, 1.0, 0.0, 1.0)" data/shaders/swap.frag || fail "the test could not rewrite the shader"
+    await_built 2 60
+    [ "$(pixel 960 540)" = "0 255 0" ] || fail "after the save the quad is $(pixel 960 540), not green"
+    grep -q "reloaded at 1.000 s" "$work/err" || fail "the reload did not keep the time at 1 s"
+    save data/shaders/swap.frag "this is not GLSL"
+    await_built 3 60
+    alive || fail "a broken shader ended the program"
+    [ "$(pixel 960 540)" = "0 255 0" ] || fail "a broken shader did not keep the last good program"
+    grep -q "Error compiling shader" "$work/out" || fail "the compiler's error was not printed"
+    grep -q "Keeping the last good version of program swap" "$work/out" || fail "no word of the kept program"
+    press Escape
+    await_exit 60
+    ;;
+  reloads)
+    count="$3"
+    judge=1
+    [ "${4:-}" = --no-memory ] && judge=0
+    make_static_show
+    cd "$work/show"
+    start_edit --paused
+    await_built 1 120
+    base=""
+    for i in $(seq 1 "$count"); do
+      printf '%s\n' "-1 pic state $i" >>data/vesperscript.txt
+      await_built $((i + 1)) 60
+      [ "$i" -eq 10 ] && base="$(resident)"
+    done
+    last="$(resident)"
+    alive || fail "the program ended during the reloads"
+    press Escape
+    await_exit 60
+    [ -n "$base" ] && [ -n "$last" ] || fail "no memory figures"
+    echo "memory: $base KiB after 10 reloads, $last KiB after $count"
+    if [ "$judge" -eq 1 ] && [ "$last" -gt $((base + base / 10)) ]; then
+      fail "memory grew by more than 10 % over $count reloads"
+    fi
+    ;;
+  *)
+    fail "unknown mode $mode"
+    ;;
+esac
+echo "PASS: $mode"
