@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
-#include <limits>
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -208,7 +207,9 @@ void ScriptWalk::read(const std::string& script) {
   while (pos < script.size()) {
     std::size_t end = pos;
     while (end < script.size() && script[end] != '\n' && script[end] != '\r') ++end;
-    const std::string text = script.substr(pos, end - pos);
+    // The player's line, as text, ends at a zero byte.
+    std::string text = script.substr(pos, end - pos);
+    text.resize(std::min(text.size(), text.find('\0')));
     ++number;
     pos = end + (end + 1 < script.size() && script[end] == '\r' && script[end + 1] == '\n' ? 2 : 1);
 
@@ -223,8 +224,12 @@ void ScriptWalk::read(const std::string& script) {
       }
       continue;
     }
-    // A "nan" stamp never falls due.
-    if (std::isnan(time)) time = std::numeric_limits<double>::infinity();
+    if (!std::isfinite(time)) {
+      // "nan" or "inf" at the start of a line reads as a time that never falls due.
+      tell(number, "the time stamp is not a number the music reaches: this line never runs; start it with a time "
+                   "in seconds");
+      continue;
+    }
     inFileOrder.push_back(Line{number, time, meantWords(text, number)});
   }
   // Start-up lines run first in file order, the others in the first frame after their time; lines due
