@@ -3,7 +3,7 @@
 #include <mpg123.h>
 
 #include <algorithm>
-#include <cstring>
+#include <array>
 #include <filesystem>
 #include <new>
 #include <system_error>
@@ -135,51 +135,141 @@ DecodedMusic::~DecodedMusic() {
   if (decoder.joinable()) decoder.join();
 }
 
-void DecodedMusic::decode(std::unique_ptr<Source> source) {
-  mpg123_handle* handle = source->handle.get();
-  std::unique_ptr<Resampler> resampler;
-  if (source->rate != sampleRate) resampler = std::make_unique<Resampler>(source->rate);
-  const std::size_t inputFrameBytes = resampler ? channelCount * sizeof(float) : bytesPerFrame;
-  const auto chunk = std::make_unique<float[]>(decodeChunkFrames * channelCount);
-  auto* chunkBytes = reinterpret_cast<unsigned char*>(chunk.get());
+namespace {
 
-  std::uint64_t skip = source->skip;
-  std::uint64_t remaining = source->frames;
-  std::uint64_t count = 0;
-  bool whole = false;
-  while (!stopRequested.load(std::memory_order_relaxed) && (!resampler || resampler->ready())) {
+// Reads the piece's frames at the file's own rate, without those before the music, and hands
+// them on chunk by chunk. True when every frame the scan promised came; false at damage, at a
+// stop, or when `take` refuses.
+template <typename Sample, typename Take>
+bool readMusic(mpg123_handle* handle, std::uint64_t skip, std::uint64_t remaining, const std::atomic<bool>& stop,
+               Take take) {
+  const auto chunk = std::make_unique<Sample[]>(decodeChunkFrames * channelCount);
+  constexpr std::size_t frameBytes = channelCount * sizeof(Sample);
+  while (!stop.load(std::memory_order_relaxed)) {
     std::size_t done = 0;
-    const int result = mpg123_read(handle, chunkBytes, std::min(decodeChunkFrames, skip + remaining) * inputFrameBytes, &done);
-    const std::uint64_t got = done / inputFrameBytes;
+    const int result = mpg123_read(handle, reinterpret_cast<unsigned char*>(chunk.get()),
+                                   std::min(decodeChunkFrames, skip + remaining) * frameBytes, &done);
+    const std::uint64_t got = done / frameBytes;
     const std::uint64_t dropped = std::min(skip, got);
     const std::uint64_t kept = std::min(got - dropped, remaining);
     skip -= dropped;
     remaining -= kept;
-    std::int16_t* out = pcm.get() + count * channelCount;
-    if (resampler) {
-      count += resampler->convert(chunk.get() + dropped * channelCount, kept, out, capacity - count);
-    } else {
-      std::memcpy(out, chunkBytes + dropped * inputFrameBytes, kept * inputFrameBytes);
-      count += kept;
-    }
-    publish(count, false);
-    if (remaining == 0) {
-      whole = true;
-      break;
-    }
-    if (result != MPG123_OK && result != MPG123_NEW_FORMAT) break;  // the end, or damage we cannot pass
+    if (kept > 0 && !take(chunk.get() + dropped * channelCount, kept)) return false;
+    if (remaining == 0) return true;
+    if (result != MPG123_OK && result != MPG123_NEW_FORMAT) return false;  // the end, or damage we cannot pass
   }
-  if (resampler && resampler->ready() && !stopRequested.load(std::memory_order_relaxed)) {
-    count += resampler->finish(pcm.get() + count * channelCount, capacity - count);
-    // The filter's last frame may fall either side of the rounded length; the length stays as promised.
-    if (whole) {
-      std::fill(pcm.get() + count * channelCount, pcm.get() + capacity * channelCount, std::int16_t{0});
-      count = capacity;
+  return false;
+}
+
+// Decoded chunks on their way from the decoding thread to the converting one. A few in flight
+// keep both threads busy; either side may close it, and the other then stops waiting.
+class ChunkPipe {
+ public:
+  struct Chunk {
+    std::vector<float> samples = std::vector<float>(decodeChunkFrames * channelCount);
+    std::uint64_t frames = 0;
+  };
+
+  // The next chunk to fill, once one is free; nullptr when closed.
+  Chunk* slot() {
+    std::unique_lock lock(mutex);
+    changed.wait(lock, [&] { return used < chunks.size() || closed; });
+    return closed ? nullptr : &chunks[(first + used) % chunks.size()];
+  }
+  void send() {
+    {
+      std::lock_guard lock(mutex);
+      ++used;
     }
+    changed.notify_all();
+  }
+  // The oldest filled chunk; nullptr once closed and empty.
+  const Chunk* receive() {
+    std::unique_lock lock(mutex);
+    changed.wait(lock, [&] { return used > 0 || closed; });
+    return used > 0 ? &chunks[first] : nullptr;
+  }
+  void release() {
+    {
+      std::lock_guard lock(mutex);
+      first = (first + 1) % chunks.size();
+      --used;
+    }
+    changed.notify_all();
+  }
+  void close() {
+    {
+      std::lock_guard lock(mutex);
+      closed = true;
+    }
+    changed.notify_all();
+  }
+
+ private:
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::array<Chunk, 4> chunks;
+  std::size_t first = 0;
+  std::size_t used = 0;
+  bool closed = false;
+};
+
+}  // namespace
+
+void DecodedMusic::decode(std::unique_ptr<Source> source) {
+  std::uint64_t count = 0;
+  if (source->rate == sampleRate) {
+    readMusic<std::int16_t>(source->handle.get(), source->skip, source->frames, stopRequested,
+                            [&](const std::int16_t* samples, std::uint64_t frames) {
+                              std::copy_n(samples, frames * channelCount, pcm.get() + count * channelCount);
+                              count += frames;
+                              publish(count, false);
+                              return true;
+                            });
+  } else {
+    count = decodeConverting(*source);
   }
   // Damage the scan did not see shortens the piece to what could be decoded.
   frames.store(count, std::memory_order_release);
   publish(count, true);
+}
+
+std::uint64_t DecodedMusic::decodeConverting(Source& source) {
+  Resampler resampler(source.rate);
+  if (!resampler.ready()) return 0;
+  // The resampler costs about as much as the decoder: on a thread of its own beside it, the
+  // whole piece is ready in about the time decoding alone takes.
+  ChunkPipe pipe;
+  std::uint64_t count = 0;
+  std::thread converter([&] {
+    while (const ChunkPipe::Chunk* chunk = pipe.receive()) {
+      if (stopRequested.load(std::memory_order_relaxed)) break;
+      count += resampler.convert(chunk->samples.data(), chunk->frames, pcm.get() + count * channelCount,
+                                 capacity - count);
+      pipe.release();
+      publish(count, false);
+    }
+    pipe.close();  // after a stop, the decoder must not wait for room
+  });
+  const bool whole = readMusic<float>(source.handle.get(), source.skip, source.frames, stopRequested,
+                                      [&](const float* samples, std::uint64_t frames) {
+                                        ChunkPipe::Chunk* chunk = pipe.slot();
+                                        if (chunk == nullptr) return false;
+                                        std::copy_n(samples, frames * channelCount, chunk->samples.begin());
+                                        chunk->frames = frames;
+                                        pipe.send();
+                                        return true;
+                                      });
+  pipe.close();
+  converter.join();
+  if (stopRequested.load(std::memory_order_relaxed)) return count;
+  count += resampler.finish(pcm.get() + count * channelCount, capacity - count);
+  // The filter's last frame may fall either side of the rounded length; the length stays as promised.
+  if (whole) {
+    std::fill(pcm.get() + count * channelCount, pcm.get() + capacity * channelCount, std::int16_t{0});
+    count = capacity;
+  }
+  return count;
 }
 
 void DecodedMusic::publish(std::uint64_t count, bool done) {

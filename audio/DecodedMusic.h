@@ -45,6 +45,7 @@ class DecodedMusic {
   DecodedMusic() = default;
   static std::unique_ptr<Source> openSource(const char* path);
   void decode(std::unique_ptr<Source> source);
+  std::uint64_t decodeConverting(Source& source);
   void publish(std::uint64_t count, bool done);
 
   std::unique_ptr<std::int16_t[]> pcm;

@@ -2,6 +2,8 @@
 // whole, the per-frame spectrum (goal: FFT and weighting under 20 us), and how smooth and how
 // close to the device's consumption the audible position runs on SDL's dummy driver. The floors of
 // the first two: libmpg123 alone doing the same scan, and the same decode on the calling thread.
+// A 5-minute 48 kHz MP3 decoded whole and resampled to 44.1 kHz (goal: at most 1.5 times the
+// decode alone at its own rate).
 #include <benchmark/benchmark.h>
 #include <mpg123.h>
 
@@ -22,26 +24,34 @@ namespace {
 
 using namespace glowmarch;
 
-// Made once with sox and lame (not needed by the tests), kept in the temporary folder.
+// Made once with sox and lame (not needed by the tests), kept in the temporary folder. Broadband
+// content, so the decoder does a real piece's work: pink noise under a sweeping tone.
+std::string makeMp3(const char* name, int rate, int seconds) {
+  const std::filesystem::path file = std::filesystem::temp_directory_path() / name;
+  if (std::filesystem::exists(file)) return file.string();
+  if (std::system("command -v sox >/dev/null && command -v lame >/dev/null") != 0) return std::string();
+  const std::string partial = file.string() + ".part";
+  const std::string length = std::to_string(seconds);
+  const std::string command = "sox -q -n -r " + std::to_string(rate) + " -c 2 -b 16 -t wav - synth " + length +
+                              " pinknoise synth " + length + " sine mix 220-1760 vol 0.4 2>/dev/null | lame --quiet --cbr -b 192 - '" +
+                              partial + "' && mv '" + partial + "' '" + file.string() + "'";
+  if (std::system(command.c_str()) != 0) return std::string();
+  return file.string();
+}
+
 const std::string& threeMinuteMp3() {
-  static const std::string path = [] {
-    const std::filesystem::path file = std::filesystem::temp_directory_path() / "glowmarch-bench-3min.mp3";
-    if (std::filesystem::exists(file)) return file.string();
-    if (std::system("command -v sox >/dev/null && command -v lame >/dev/null") != 0) return std::string();
-    // Broadband content, so the decoder does a real piece's work: pink noise under a sweeping tone.
-    const std::string partial = file.string() + ".part";
-    const std::string command = "sox -q -n -r 44100 -c 2 -b 16 -t wav - synth 180 pinknoise synth 180 sine mix "
-                                "220-1760 vol 0.4 2>/dev/null | lame --quiet --cbr -b 192 - '" +
-                                partial + "' && mv '" + partial + "' '" + file.string() + "'";
-    if (std::system(command.c_str()) != 0) return std::string();
-    return file.string();
-  }();
+  static const std::string path = makeMp3("glowmarch-bench-3min.mp3", audio::sampleRate, 180);
   return path;
 }
 
-bool haveMusic(benchmark::State& state) {
-  if (!threeMinuteMp3().empty()) return true;
-  state.SkipWithError("no 3-minute MP3: install sox and lame (apt-get install sox lame) to make one");
+const std::string& fiveMinute48kHzMp3() {
+  static const std::string path = makeMp3("glowmarch-bench-5min-48k.mp3", 48000, 300);
+  return path;
+}
+
+bool haveMusic(benchmark::State& state, const std::string& path = threeMinuteMp3()) {
+  if (!path.empty()) return true;
+  state.SkipWithError("no test MP3: install sox and lame (apt-get install sox lame) to make one");
   return false;
 }
 
@@ -74,14 +84,14 @@ void DecodeWhole(benchmark::State& state) {
 }
 BENCHMARK(DecodeWhole)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
-// libmpg123 set up as the player sets it up: 44.1 kHz stereo 16-bit, gapless.
-mpg123_handle* openBare(const char* path) {
+// libmpg123 set up as the player sets up 44.1 kHz music: stereo 16-bit, gapless, here at `rate`.
+mpg123_handle* openBare(const char* path, long rate = audio::sampleRate) {
   int error = MPG123_OK;
   mpg123_handle* handle = mpg123_new(nullptr, &error);
   if (handle == nullptr) return nullptr;
   mpg123_param(handle, MPG123_ADD_FLAGS, MPG123_GAPLESS | MPG123_QUIET, 0.0);
   mpg123_format_none(handle);
-  if (mpg123_format(handle, audio::sampleRate, MPG123_STEREO, MPG123_ENC_SIGNED_16) != MPG123_OK ||
+  if (mpg123_format(handle, rate, MPG123_STEREO, MPG123_ENC_SIGNED_16) != MPG123_OK ||
       mpg123_open(handle, path) != MPG123_OK || mpg123_scan(handle) != MPG123_OK) {
     mpg123_delete(handle);
     return nullptr;
@@ -101,14 +111,14 @@ void PreScanFloor(benchmark::State& state) {
 }
 BENCHMARK(PreScanFloor)->Unit(benchmark::kMillisecond);
 
-void DecodeWholeFloor(benchmark::State& state) {
-  if (!haveMusic(state)) return;
+// The same decode on the calling thread with libmpg123 alone, at the file's own rate.
+std::size_t decodeBare(benchmark::State& state, const std::string& path, long rate) {
   std::size_t bytes = 0;
   for (auto _ : state) {
-    mpg123_handle* handle = openBare(threeMinuteMp3().c_str());
+    mpg123_handle* handle = openBare(path.c_str(), rate);
     if (handle == nullptr) {
       state.SkipWithError("libmpg123 cannot open the MP3");
-      return;
+      return 0;
     }
     std::vector<unsigned char> pcm(static_cast<std::size_t>(mpg123_length(handle)) * 4);
     bytes = 0;
@@ -121,9 +131,35 @@ void DecodeWholeFloor(benchmark::State& state) {
     mpg123_delete(handle);
     benchmark::DoNotOptimize(pcm.data());
   }
-  state.counters["seconds_of_music"] = static_cast<double>(bytes) / 4 / audio::sampleRate;
+  return bytes / 4;
+}
+
+void DecodeWholeFloor(benchmark::State& state) {
+  if (!haveMusic(state)) return;
+  const std::size_t frames = decodeBare(state, threeMinuteMp3(), audio::sampleRate);
+  state.counters["seconds_of_music"] = static_cast<double>(frames) / audio::sampleRate;
 }
 BENCHMARK(DecodeWholeFloor)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+// Decoded at 48 kHz and resampled to 44.1 kHz, until the last frame is in. The time is the wall
+// clock's; the processor time is that of every thread (decoder and resampler).
+void DecodeWhole48kHz(benchmark::State& state) {
+  if (!haveMusic(state, fiveMinute48kHzMp3())) return;
+  std::uint64_t frames = 0;
+  for (auto _ : state) {
+    auto music = audio::DecodedMusic::open(fiveMinute48kHzMp3().c_str());
+    frames = music->waitForFrames(music->length());
+  }
+  state.counters["seconds_of_music"] = static_cast<double>(frames) / audio::sampleRate;
+}
+BENCHMARK(DecodeWhole48kHz)->Unit(benchmark::kMillisecond)->Iterations(3)->MeasureProcessCPUTime()->UseRealTime();
+
+void DecodeWhole48kHzFloor(benchmark::State& state) {
+  if (!haveMusic(state, fiveMinute48kHzMp3())) return;
+  const std::size_t frames = decodeBare(state, fiveMinute48kHzMp3(), 48000);
+  state.counters["seconds_of_music"] = static_cast<double>(frames) / 48000;
+}
+BENCHMARK(DecodeWhole48kHzFloor)->Unit(benchmark::kMillisecond)->Iterations(3)->MeasureProcessCPUTime()->UseRealTime();
 
 // What runFrame does for the spectrum: 512 frames at the position, FFT, magnitudes, weighting.
 void SpectrumPerFrame(benchmark::State& state) {
