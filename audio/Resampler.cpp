@@ -11,7 +11,7 @@ Resampler::Resampler(long inputRate) {
   soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, SOXR_INT16_I);
   io.flags |= SOXR_NO_DITHER;
   // High quality and linear phase, so a click keeps its place; one thread, the decoder's own.
-  const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, SOXR_LINEAR_PHASE);
+  const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ | SOXR_LINEAR_PHASE, 0);
   const soxr_runtime_spec_t runtime = soxr_runtime_spec(1);
   soxr_error_t error = nullptr;
   converter = soxr_create(static_cast<double>(inputRate), sampleRate, channelCount, &error, &io, &quality, &runtime);
