@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Capture.h"
+#include "app/capture/Capture.h"
 
 int main(int argc, char** argv) {
   // The listing and the "Doing: " lines reach a log or a pipe as they happen, as the player's do.

@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "app/CaptureFiles.h"
-#include "app/CapturePlan.h"
+#include "app/capture/CaptureFiles.h"
+#include "app/capture/CapturePlan.h"
 #include "resources/PngDecoder.h"
 #include "tests/support/TestShow.h"
 

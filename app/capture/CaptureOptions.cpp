@@ -1,9 +1,11 @@
-#include "app/CaptureOptions.h"
+#include "app/capture/CaptureOptions.h"
 
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+
+#include "app/capture/VideoEncoder.h"
 
 namespace glowmarch {
 
@@ -65,11 +67,56 @@ std::string readSize(const std::string& text, int& width, int& height) {
   return {};
 }
 
+std::string readPart(const std::string& text, int& part, int& parts) {
+  const std::string bad = "--part takes K/N, the K-th of N equal parts, 1 <= K <= N <= " +
+                          std::to_string(maxCaptureParts) + ", such as 2/4, not \"" + text + "\"";
+  const std::size_t slash = text.find('/');
+  if (slash == std::string::npos) return bad;
+  long k = 0;
+  long n = 0;
+  if (!readInteger(text.substr(0, slash), k) || !readInteger(text.substr(slash + 1), n)) return bad;
+  if (n < 1 || n > maxCaptureParts || k < 1 || k > n) return bad;
+  part = static_cast<int>(k);
+  parts = static_cast<int>(n);
+  return {};
+}
+
+std::string readCrf(const std::string& text, std::optional<int>& crf) {
+  long value = 0;
+  if (!readInteger(text, value) || value < 0 || value > 63) {
+    return "--crf takes a whole number, 0 (best) to 51 for H.264 or 63 for VP9, not \"" + text + "\"";
+  }
+  crf = static_cast<int>(value);
+  return {};
+}
+
+// What only a whole command line shows.
+std::string checkTogether(const CaptureOptions& options, bool outGiven) {
+  if (options.to && *options.to <= options.from) return "--to must come after --from";
+  if (options.video.empty()) {
+    return options.crf ? "--crf sets a video's quality; give --video FILE" : "";
+  }
+  if (outGiven) return "--out is the folder for PNG frames; --video writes one file";
+  const std::optional<VideoFormat> format = videoFormatFor(options.video);
+  if (!format) return "--video FILE ends in .mp4, .mkv or .webm, not \"" + options.video + "\"";
+  if (options.crf && *options.crf > format->largestCrf) {
+    return "--crf for " + format->videoCodec + " goes from 0 to " + std::to_string(format->largestCrf) + ", not " +
+           std::to_string(*options.crf);
+  }
+  // yuv420p keeps one colour sample per 2 x 2 pixels.
+  if (options.width % 2 != 0 || options.height % 2 != 0) {
+    return "a video in yuv420p needs an even width and height, not " + std::to_string(options.width) + "x" +
+           std::to_string(options.height);
+  }
+  return {};
+}
+
 }  // namespace
 
 ParsedCaptureOptions parseCaptureOptions(const std::vector<std::string>& arguments) {
   ParsedCaptureOptions parsed;
   CaptureOptions& options = parsed.options;
+  bool outGiven = false;
   for (std::size_t i = 0; i < arguments.size() && parsed.ok(); ++i) {
     std::string name = arguments[i];
     std::optional<std::string> value;
@@ -85,7 +132,8 @@ ParsedCaptureOptions parseCaptureOptions(const std::vector<std::string>& argumen
       }
       continue;
     }
-    if (name != "--out" && name != "--fps" && name != "--from" && name != "--to" && name != "--size") {
+    if (name != "--out" && name != "--fps" && name != "--from" && name != "--to" && name != "--size" &&
+        name != "--video" && name != "--crf" && name != "--part") {
       parsed.error = name.rfind("-", 0) == 0 ? "unknown option " + name : "unexpected argument \"" + name + "\"";
       continue;
     }
@@ -99,6 +147,14 @@ ParsedCaptureOptions parseCaptureOptions(const std::vector<std::string>& argumen
     if (name == "--out") {
       if (value->empty()) parsed.error = "--out needs a folder";
       options.out = *value;
+      outGiven = true;
+    } else if (name == "--video") {
+      if (value->empty()) parsed.error = "--video needs a file name";
+      options.video = *value;
+    } else if (name == "--crf") {
+      parsed.error = readCrf(*value, options.crf);
+    } else if (name == "--part") {
+      parsed.error = readPart(*value, options.part, options.parts);
     } else if (name == "--fps") {
       parsed.error = readFps(*value, options.fps);
     } else if (name == "--from") {
@@ -111,9 +167,7 @@ ParsedCaptureOptions parseCaptureOptions(const std::vector<std::string>& argumen
       parsed.error = readSize(*value, options.width, options.height);
     }
   }
-  if (parsed.ok() && options.to && *options.to <= options.from) {
-    parsed.error = "--to must come after --from";
-  }
+  if (parsed.ok()) parsed.error = checkTogether(options, outGiven);
   return parsed;
 }
 
@@ -121,9 +175,14 @@ std::string captureUsage() {
   return std::string("Usage: ") + captureProgram +
          " [options]\n"
          "Renders the show in the working folder (data/vesperscript.txt and the rest) offscreen at a fixed\n"
-         "frame rate and writes numbered PNG frames and the music as a WAV file, for a video encoder.\n"
+         "frame rate and writes numbered PNG frames and the music as a WAV file, or a video with sound.\n"
          "\n"
          "  --out DIR     folder for frame000000.png, frame000001.png, ... and music.wav (default: capture)\n"
+         "  --video FILE  a video instead, made by ffmpeg: .mp4 (H.264, AAC), .mkv (H.264, FLAC) or\n"
+         "                .webm (VP9, Opus), all yuv420p, so the size must be even\n"
+         "  --crf N       the video's quality, lower is better (default: 18 for H.264, 31 for VP9)\n"
+         "  --part K/N    only the K-th of N equal ranges of the frames, numbered as in the whole capture;\n"
+         "                with --video, a segment of pictures and FILE's name with .wav for its sound\n"
          "  --fps N       frames per second of music, 1 to 1000 (default: 60)\n"
          "  --from S      first frame at S seconds of music; the script still runs from 0 (default: 0)\n"
          "  --to S        stop before S seconds (default: at \"END\" or the end of the music)\n"

@@ -14,6 +14,8 @@ inline constexpr const char* captureProgram = "glowmarch-capture";
 inline constexpr int maxCaptureFps = 1000;
 // The largest picture any GL driver we meet renders into.
 inline constexpr int maxCaptureDimension = 16384;
+// More parts than this would each be a few frames whose start-up outweighs them.
+inline constexpr int maxCaptureParts = 10000;
 
 struct CaptureOptions {
   std::string out = "capture";
@@ -22,7 +24,13 @@ struct CaptureOptions {
   std::optional<double> to;       // music seconds; none: until "END" or the end of the music
   int width = 1920;
   int height = 1080;
+  std::string video;              // a video file to write instead of PNG frames; empty: frames
+  std::optional<int> crf;         // the encoder's quality; none: the format's default
+  int part = 1;                   // the part-th of `parts` consecutive, equal ranges of the frames
+  int parts = 1;
   bool help = false;
+  // Not on the command line: draws the frames and writes nothing, to time drawing alone.
+  bool drawOnly = false;
 };
 
 struct ParsedCaptureOptions {

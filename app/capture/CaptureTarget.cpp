@@ -1,4 +1,4 @@
-#include "app/CaptureTarget.h"
+#include "app/capture/CaptureTarget.h"
 
 
 #include <SDL2/SDL.h>

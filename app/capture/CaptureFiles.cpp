@@ -1,4 +1,4 @@
-#include "app/CaptureFiles.h"
+#include "app/capture/CaptureFiles.h"
 
 #include <png.h>
 
@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <memory>
 
-#include "app/CapturePlan.h"
+#include "app/capture/CapturePlan.h"
 #include "audio/DecodedMusic.h"
 
 namespace glowmarch {

@@ -4,7 +4,8 @@
 
 #include <string>
 
-#include "app/CapturePlan.h"
+#include "app/capture/CapturePart.h"
+#include "app/capture/CapturePlan.h"
 
 namespace glowmarch {
 namespace {
@@ -73,6 +74,31 @@ TEST(CapturePlan, FrameTimesAreExactAndTheMillisecondClockTakesTheNearestTick) {
   EXPECT_EQ(frameSample(1, 60), 735u);
   EXPECT_EQ(frameSample(1, 7), 6300u);
   EXPECT_EQ(frameSample(1, 1000), 44u) << "the sample the frame's time falls in";
+}
+
+TEST(CapturePart, PartsAreConsecutiveAsEqualAsWholeFramesAllowAndMakeTheWhole) {
+  // 45 frames from frame 30 in two parts: 22 and 23.
+  EXPECT_EQ(partOfFrames(30, 75, 1, 2).first, 30u);
+  EXPECT_EQ(partOfFrames(30, 75, 1, 2).end, 52u);
+  EXPECT_EQ(partOfFrames(30, 75, 2, 2).first, 52u);
+  EXPECT_EQ(partOfFrames(30, 75, 2, 2).end, 75u);
+  for (const std::uint64_t count : {0ull, 1ull, 7ull, 100ull, 1000003ull}) {
+    for (const int parts : {1, 2, 3, 8, 13}) {
+      std::uint64_t next = 5;
+      for (int part = 1; part <= parts; ++part) {
+        const FrameSpan span = partOfFrames(5, 5 + count, part, parts);
+        EXPECT_EQ(span.first, next) << count << " " << part << "/" << parts;
+        EXPECT_LE(span.end - span.first, count / parts + 1);
+        EXPECT_GE(span.end - span.first, count / parts);
+        next = span.end;
+      }
+      EXPECT_EQ(next, 5 + count) << count << " frames in " << parts;
+    }
+  }
+  // Near the top of the range nothing overflows.
+  const std::uint64_t huge = ~0ull - 10;
+  EXPECT_EQ(partOfFrames(0, huge, 3, 3).end, huge);
+  EXPECT_EQ(partOfFrames(0, 9, 0, 3).end, 0u) << "no part 0";
 }
 
 TEST(CapturePlan, FilesAreNumberedWithSixDigitsFromZero) {

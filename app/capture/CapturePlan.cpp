@@ -1,4 +1,4 @@
-#include "app/CapturePlan.h"
+#include "app/capture/CapturePlan.h"
 
 #include <algorithm>
 #include <cmath>

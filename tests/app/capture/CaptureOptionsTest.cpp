@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/CaptureOptions.h"
+#include "app/capture/CaptureOptions.h"
 
 namespace glowmarch {
 namespace {
@@ -85,6 +85,16 @@ TEST(CaptureOptions, BadValuesAndUnknownWordsAreRefusedWithTheOffendingText) {
       {{"--speed", "2"}, "unknown option --speed"},
       {{"-o", "dir"}, "unknown option -o"},
       {{"frames"}, "unexpected argument \"frames\""},
+      {{"--part", "0/2"}, "\"0/2\""},
+      {{"--part", "3/2"}, "1 <= K <= N"},
+      {{"--part", "1/10001"}, "\"1/10001\""},
+      {{"--video", "show.avi"}, ".mp4, .mkv or .webm, not \"show.avi\""},
+      {{"--video", ""}, "--video needs a file name"},
+      {{"--video", "show.mp4", "--out", "frames"}, "--video writes one file"},
+      {{"--video", "show.mp4", "--size", "640x361"}, "even width and height, not 640x361"},
+      {{"--video", "show.mp4", "--crf", "52"}, "libx264 goes from 0 to 51"},
+      {{"--video", "show.webm", "--crf", "64"}, "not \"64\""},
+      {{"--crf", "20"}, "give --video FILE"},
   };
   for (const Case& bad : cases) {
     const ParsedCaptureOptions parsed = parseCaptureOptions(bad.arguments);
@@ -95,10 +105,25 @@ TEST(CaptureOptions, BadValuesAndUnknownWordsAreRefusedWithTheOffendingText) {
   }
 }
 
+TEST(CaptureOptions, AVideoTakesItsQualityAndAPartIsTheKthOfN) {
+  const ParsedCaptureOptions parsed = parse({"--video=out/show.WEBM", "--crf", "63", "--part", "2/3"});
+  ASSERT_TRUE(parsed.ok()) << parsed.error;
+  EXPECT_EQ(parsed.options.video, "out/show.WEBM");
+  EXPECT_EQ(parsed.options.crf, 63);
+  EXPECT_EQ(parsed.options.part, 2);
+  EXPECT_EQ(parsed.options.parts, 3);
+  const ParsedCaptureOptions whole = parse({"--video", "show.mkv"});
+  ASSERT_TRUE(whole.ok()) << whole.error;
+  EXPECT_FALSE(whole.options.crf.has_value()) << "the format's own default";
+  EXPECT_EQ(whole.options.part, 1);
+  EXPECT_EQ(whole.options.parts, 1);
+}
+
 TEST(CaptureOptions, TheUsageNamesEveryOptionAndItsDefault) {
   const std::string usage = captureUsage();
   for (const char* word : {"--out DIR", "--fps N", "--from S", "--to S", "--size WxH", "--help", "default: 60",
-                           "default: 1920x1080", "\"END\"", "music.wav", "frame000000.png"}) {
+                           "default: 1920x1080", "\"END\"", "music.wav", "frame000000.png", "--video FILE",
+                           "--crf N", "--part K/N"}) {
     EXPECT_NE(usage.find(word), std::string::npos) << word;
   }
 }

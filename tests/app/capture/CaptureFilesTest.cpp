@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/CaptureFiles.h"
+#include "app/capture/CaptureFiles.h"
 #include "resources/PngDecoder.h"
 #include "tests/support/TestShow.h"
 

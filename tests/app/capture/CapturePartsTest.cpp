@@ -1,0 +1,117 @@
+// A capture cut into parts, by hand and by the farm: put together, the parts are the whole capture,
+// file for file, for a show whose state is the sum of every frame before (burning particles, tweens,
+// a spin); and a part that fails fails the farm with its reason.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+
+#include "app/capture/CaptureFiles.h"
+#include "app/capture/CapturePlan.h"
+#include "tests/app/capture/CaptureRun.h"
+#include "tests/support/TestShow.h"
+
+namespace glowmarch {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::captureBinary;
+using testing::hashes;
+using testing::ProgramRun;
+using testing::quoted;
+using testing::readText;
+using testing::runIn;
+using testing::ScratchFolder;
+
+const fs::path sourceFolder = fs::path(GLOWMARCH_SOURCE_DIR);
+const fs::path farm = sourceFolder / "scripts" / "capture-farm";
+
+// The every-class soak show (a burning fountain, a sine ring turned to sinepulse, a spinning box,
+// tweens of the camera running through the span) with the test show's texture.
+fs::path writeShow(const fs::path& scratch) {
+  const fs::path folder = scratch / "show";
+  fs::create_directories(folder);
+  fs::copy(sourceFolder / "tests" / "app" / "soak" / "data", folder / "data", fs::copy_options::recursive);
+  fs::copy(sourceFolder / "tests" / "app" / "show" / "data" / "textures", folder / "data" / "textures",
+           fs::copy_options::recursive);
+  return folder;
+}
+
+const std::string span = " --fps 30 --to 1.5 --size 96x54";
+
+TEST(CaptureParts, TwoPartsAndTheFarmGiveTheFilesOfOneWholeCapture) {
+  ScratchFolder scratch;
+  const fs::path show = writeShow(scratch.path());
+  const std::string capture = quoted(captureBinary) + span;
+  const ProgramRun whole = runIn(show, capture + " --out whole", scratch.path());
+  ASSERT_EQ(whole.exitCode, 0) << whole.err;
+  const auto wholeFiles = hashes(show / "whole");
+  ASSERT_EQ(wholeFiles.size(), 46u) << "45 frames and the music";
+
+  // Part 1 has frames 0 to 21, part 2 frames 22 to 44, each numbered as in the whole.
+  std::map<std::string, std::uint64_t> together;
+  std::string sound;
+  for (int part = 1; part <= 2; ++part) {
+    const std::string folder = "part" + std::to_string(part);
+    const ProgramRun run = runIn(show, capture + " --part " + std::to_string(part) + "/2 --out " + folder, scratch.path());
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    for (const auto& [name, hash] : hashes(show / folder)) {
+      if (name != captureWavName) together[name] = hash;
+    }
+    sound += readText(show / folder / captureWavName).substr(wavHeaderSize);
+  }
+  EXPECT_EQ(together.count(frameFileName(21)) + together.count(frameFileName(22)), 2u);
+  together[captureWavName] = wholeFiles.at(captureWavName);
+  EXPECT_EQ(together, wholeFiles) << "the parts' frames are the whole capture's";
+  EXPECT_EQ(sound, readText(show / "whole" / captureWavName).substr(wavHeaderSize)) << "and so is their sound";
+
+  const ProgramRun farmed = runIn(show, quoted(farm) + " -j 2 --capture " + quoted(captureBinary) + " --" + span +
+                                            " --out farmed", scratch.path());
+  ASSERT_EQ(farmed.exitCode, 0) << farmed.err;
+  EXPECT_EQ(hashes(show / "farmed"), wholeFiles);
+  EXPECT_NE(farmed.err.find("2/2 parts done, 45/45 frames"), std::string::npos) << farmed.err;
+  // The show's own output, as the whole capture printed it.
+  EXPECT_EQ(farmed.out, whole.out);
+
+  // A video from segments joined without re-encoding, with the sound joined and encoded once.
+  const ProgramRun video = runIn(show, quoted(farm) + " -j 2 --capture " + quoted(captureBinary) + " --" + span +
+                                           " --video farmed.mkv", scratch.path());
+  ASSERT_EQ(video.exitCode, 0) << video.err;
+  const ProgramRun probe = runIn(show, "ffprobe -v error -count_frames -show_entries stream=codec_name,nb_read_frames"
+                                       ":format=duration -of csv=p=0 farmed.mkv", scratch.path());
+  EXPECT_EQ(probe.out.rfind("h264,45\nflac,", 0), 0u) << probe.out;
+  EXPECT_NEAR(std::stod(probe.out.substr(probe.out.rfind('\n', probe.out.size() - 2) + 1)), 1.5, 0.01) << probe.out;
+}
+
+TEST(CaptureParts, BadPartsAndAFailingPartAreRefusedWithTheirReason) {
+  ScratchFolder scratch;
+  const fs::path show = writeShow(scratch.path());
+  for (const std::string part : {"0/2", "3/2", "1/0", "2", "a/b"}) {
+    const ProgramRun run = runIn(show, quoted(captureBinary) + " --part " + part, scratch.path());
+    EXPECT_EQ(run.exitCode, 2) << part;
+    EXPECT_EQ(run.err.rfind("glowmarch-capture: --part takes K/N, the K-th of N equal parts", 0), 0u) << run.err;
+  }
+
+  // A machine whose capture fails: the farm stops, names the part and passes its message on.
+  const fs::path failing = scratch.path() / "failing-capture";
+  std::ofstream(failing) << "#!/bin/sh\n"
+                            "case \"$*\" in *'--part 2/2'*) echo 'the disk is full' >&2; exit 1;; esac\n"
+                            "exec " + quoted(captureBinary) + " \"$@\"\n";
+  fs::permissions(failing, fs::perms::owner_all);
+  const ProgramRun run = runIn(show, quoted(farm) + " -j 2 --capture " + quoted(failing) + " --" + span + " --out farmed",
+                               scratch.path());
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(run.err.find("part 2: the disk is full"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("capture-farm: part 2/2 failed (exit status 1)"), std::string::npos) << run.err;
+  EXPECT_FALSE(fs::exists(show / "farmed" / frameFileName(0))) << "nothing that looks finished";
+
+  const ProgramRun refused = runIn(show, quoted(farm) + " -j 2 --capture " + quoted(captureBinary) + " -- --fps fast",
+                                   scratch.path());
+  EXPECT_EQ(refused.exitCode, 2);
+  EXPECT_NE(refused.err.find("--fps takes a whole number"), std::string::npos) << refused.err;
+}
+
+}  // namespace
+}  // namespace glowmarch
