@@ -7,12 +7,7 @@
 #include <iterator>
 #include <tuple>
 
-// The capture program's files are moving into app/capture/.
-#if __has_include("app/capture/CaptureTarget.h")
 #include "app/capture/CaptureTarget.h"
-#else
-#include "app/CaptureTarget.h"
-#endif
 #include "app/check/ResourceProbe.h"
 #include "app/check/ScriptCheck.h"
 #include "audio/DecodedMusic.h"
