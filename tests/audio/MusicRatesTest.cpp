@@ -44,7 +44,7 @@ std::string encode(int rate, int kbps) {
   std::ofstream(name + ".raw", std::ios::binary) << clickTrain(rate);
   const std::string command = "lame --quiet -r -s " + std::to_string(rate / 1000.0) +
                               " --signed --bitwidth 16 --little-endian --cbr -b " + std::to_string(kbps) + " " + name +
-                              ".raw " + name + ".mp3";
+                              ".raw " + name + ".mp3 2>/dev/null";  // quiet about raw input through libsndfile
   EXPECT_EQ(std::system(command.c_str()), 0) << "lame is needed (scripts/setup installs it)";
   return name + ".mp3";
 }
