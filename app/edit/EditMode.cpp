@@ -2,6 +2,7 @@
 
 #include <GL/glew.h>
 #include <SDL2/SDL.h>
+#include <time.h>
 
 #include <chrono>
 #include <cstdio>
@@ -42,6 +43,14 @@ using Clock = std::chrono::steady_clock;
 
 double secondsSince(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// CPU seconds of the whole process, the GL driver's threads included: on a busy machine a better
+// figure of the work than the wall clock.
+double processSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
 // The script's "END" pauses the edit mode where it falls instead of ending the process: the show
@@ -154,6 +163,10 @@ class EditSession {
   std::shared_ptr<const audio::DecodedMusic> music;
   std::unique_ptr<Player> player;
   std::optional<FrameClock> frameClock;  // stands while the show is on the grid (built, paused)
+  // The overlay draws through a context of its own on the same window: the show's contexts come and
+  // go with every rebuild, and the overlay's program and font would be made anew each time; and the
+  // show's GL state cannot feel it.
+  SDL_GLContext overlayContext = nullptr;
   std::unique_ptr<Overlay> overlay;
   Snapshot snapshot;
 
@@ -174,13 +187,16 @@ class EditSession {
 
   // Figures for the standard error: how long a reload takes from the save to its first frame.
   std::optional<Clock::time_point> savedAt;
+  Clock::time_point reloadedAt;
+  double reloadCpu = 0.0;
+  Clock::time_point drawnAt;
   bool findingsDue = false;
+  std::vector<std::string> findings;  // of the show check, as of the last reload
   Clock::time_point lastSwap = Clock::now();
 };
 
 void EditSession::renewContext() {
   // Every object of the old show goes with its context; a show never deletes its own.
-  if (overlay) overlay->releaseContext();
   snapshot.forget();
   SDL_GLContext made = SDL_GL_CreateContext(shell.window);
   if (made == nullptr) {
@@ -202,6 +218,7 @@ void EditSession::renewContext() {
 
 void EditSession::rebuild(std::uint64_t frame, bool pause) {
   const Clock::time_point start = Clock::now();
+  const double startCpu = processSeconds();
   player.reset();
   frameClock.reset();
   clearShowState();
@@ -214,7 +231,9 @@ void EditSession::rebuild(std::uint64_t frame, bool pause) {
   frameClock.emplace();
   player = std::make_unique<Player>(AudioOpener([] { return std::make_unique<audio::ManualDevice>(); }), music);
   if (!music && player->stream) music = player->stream->sharedMusic();
+  const double startUp = secondsSince(start);
   seekFrames(*player, *frameClock, 0, frame, editFps);
+  const double seeking = secondsSince(start) - startUp;
   lineTimes.clear();
   for (const ScriptLine& line : player->scriptLines) lineTimes.push_back(line.time);
 
@@ -224,9 +243,9 @@ void EditSession::rebuild(std::uint64_t frame, bool pause) {
   } else {
     goLive(frame);
   }
-  findingsDue = true;
-  std::fprintf(stderr, "%s --edit: show built at %.3f s in %.3f s\n", playerProgram,
-               static_cast<double>(frame) / editFps, secondsSince(start));
+  std::fprintf(stderr, "%s --edit: show built at %.3f s in %.3f s (start-up %.3f s, seek %.3f s; CPU %.3f s)\n",
+               playerProgram, static_cast<double>(frame) / editFps, secondsSince(start), startUp, seeking,
+               processSeconds() - startCpu);
 }
 
 // Frame n of the grid, as a capture draws it, paused: the frame clock stands.
@@ -280,6 +299,7 @@ void EditSession::resume() {
 void EditSession::seek(std::uint64_t frame) { rebuild(frame, paused); }
 
 void EditSession::reload(bool musicChanged) {
+  findingsDue = true;
   if (musicChanged) {
     std::shared_ptr<audio::DecodedMusic> opened = audio::DecodedMusic::open(musicPath);
     music = opened;
@@ -344,6 +364,7 @@ void EditSession::take(EditKey key) {
       reload(false);
       return;
     case EditKey::restart:
+      findingsDue = true;
       music = audio::DecodedMusic::open(musicPath);
       rebuild(0, false);
       return;
@@ -390,8 +411,9 @@ void EditSession::refreshLoudness() {
 }
 
 void EditSession::listFindings() {
+  findings.clear();
 #ifdef GLOWMARCH_SHOW_CHECK
-  for (const Finding& finding : checkShow()) showMessages().note(formatFinding(finding));
+  for (const Finding& finding : checkShow()) findings.push_back(formatFinding(finding));
   // The check makes and deletes objects of its own; the show's drawing state must not feel it.
   SDL_GL_MakeCurrent(shell.window, shell.context);
 #endif
@@ -425,9 +447,12 @@ void EditSession::drawFrame() {
     view.loudness = &levels;
     view.lineTimes = &lineTimes;
     view.messages = &showMessages().lines();
+    view.findings = &findings;
+    SDL_GL_MakeCurrent(shell.window, overlayContext);
     overlaySeek = overlay->draw(view);
   }
   SDL_GL_SwapWindow(shell.window);
+  SDL_GL_MakeCurrent(shell.window, shell.context);
   const Clock::time_point now = Clock::now();
   overlay->countFrame(std::chrono::duration<double>(now - lastSwap).count());
   lastSwap = now;
@@ -435,8 +460,14 @@ void EditSession::drawFrame() {
 
 void EditSession::afterFrame() {
   if (savedAt) {
-    std::fprintf(stderr, "%s --edit: reloaded at %.3f s, %.3f s from the save to the first new frame\n",
-                 playerProgram, currentSeconds(), secondsSince(*savedAt));
+    const auto between = [](Clock::time_point from, Clock::time_point to) {
+      return std::chrono::duration<double>(to - from).count();
+    };
+    std::fprintf(stderr,
+                 "%s --edit: reloaded at %.3f s, %.3f s from the save to the first new frame (settling %.3f s, "
+                 "building %.3f s, drawing %.3f s; CPU from the reload %.3f s)\n",
+                 playerProgram, currentSeconds(), secondsSince(*savedAt), between(*savedAt, reloadedAt),
+                 between(reloadedAt, drawnAt), secondsSince(drawnAt), processSeconds() - reloadCpu);
     savedAt.reset();
   }
   if (findingsDue) {
@@ -475,10 +506,18 @@ int EditSession::run() {
   output = audio::AudioDevice::openDefault();
   if (!output) showMessages().note("edit: no sound output; the music is followed silently");
   music = audio::DecodedMusic::open(musicPath);
-  overlay = std::make_unique<Overlay>(shell.window, shell.context);
+  overlayContext = SDL_GL_CreateContext(shell.window);
+  if (overlayContext == nullptr) {
+    std::fprintf(stderr, "%s --edit: no GL context for the overlay: %s\n", playerProgram, SDL_GetError());
+    killWindow();
+    return 1;
+  }
+  overlay = std::make_unique<Overlay>(shell.window, overlayContext);
+  SDL_GL_MakeCurrent(shell.window, shell.context);
   if (!watcher.watching()) showMessages().note("edit: files are not watched; F6 reloads");
 
   rebuild(frameNearest(options.at), options.paused);
+  findingsDue = true;
   bool done = false;
   while (!done) {
     takeEvents(done);
@@ -491,6 +530,8 @@ int EditSession::run() {
     const std::set<std::string> changed = watcher.changes().takeSettled(Clock::now());
     if (!changed.empty()) {
       savedAt = firstChange;
+      reloadedAt = Clock::now();
+      reloadCpu = processSeconds();
       reload(changed.count(musicPath) > 0);
     }
     if (resized) {
@@ -499,6 +540,7 @@ int EditSession::run() {
       if (paused) rebuild(currentFrame(), true);
     }
     if (shell.active) {
+      drawnAt = Clock::now();
       drawFrame();
       afterFrame();
     } else {
@@ -514,7 +556,10 @@ int EditSession::run() {
   player.reset();
   frameClock.reset();
   clearShowState();
+  SDL_GL_MakeCurrent(shell.window, overlayContext);
   overlay.reset();
+  SDL_GL_MakeCurrent(shell.window, shell.context);
+  SDL_GL_DeleteContext(overlayContext);
   output.reset();
   if ((SDL_GetWindowFlags(shell.window) & SDL_WINDOW_FULLSCREEN) != 0) SDL_SetWindowFullscreen(shell.window, 0);
   killWindow();

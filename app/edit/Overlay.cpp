@@ -78,11 +78,6 @@ Overlay::~Overlay() {
   ImGui::DestroyContext();
 }
 
-void Overlay::releaseContext() {
-  ImGui_ImplOpenGL3_DestroyDeviceObjects();
-  warming = true;
-}
-
 bool Overlay::take(const SDL_Event& event) {
   ImGui_ImplSDL2_ProcessEvent(&event);
   return isMouseEvent(event) && ImGui::GetIO().WantCaptureMouse;
@@ -125,23 +120,34 @@ std::optional<double> Overlay::draw(const OverlayView& view) {
   ImGui::Text("overlay %.2f ms CPU", lastDrawMilliseconds);
   ImGui::End();
 
-  if (view.messages != nullptr && !view.messages->empty()) {
+  const std::size_t listed = (view.messages != nullptr ? view.messages->size() : 0) +
+                             (view.findings != nullptr ? view.findings->size() : 0);
+  if (listed > 0) {
     const float width = std::min(display.x * 0.45f, 900.0f);
     ImGui::SetNextWindowPos(ImVec2(display.x - width - margin, margin));
-    ImGui::SetNextWindowSize(ImVec2(width, std::max(80.0f, display.y * 0.4f)));
+    // As tall as the list, up to two fifths of the window; longer lists scroll.
+    const float tall = static_cast<float>(listed) * ImGui::GetTextLineHeightWithSpacing() * 2.0f + 20.0f;
+    ImGui::SetNextWindowSize(ImVec2(width, std::min(tall, std::max(80.0f, display.y * 0.4f))));
     ImGui::SetNextWindowBgAlpha(0.65f);
     ImGui::Begin("messages", nullptr, panelFlags);
-    for (const std::string& line : *view.messages) {
-      if (looksLikeError(line)) {
-        ImGui::TextColored(ImVec4(1.0f, 0.45f, 0.4f, 1.0f), "%s", line.c_str());
-      } else {
-        ImGui::TextUnformatted(line.c_str());
+    ImGui::PushTextWrapPos(0.0f);
+    if (view.messages != nullptr) {
+      for (const std::string& line : *view.messages) {
+        if (looksLikeError(line)) {
+          ImGui::TextColored(ImVec4(1.0f, 0.45f, 0.4f, 1.0f), "%s", line.c_str());
+        } else {
+          ImGui::TextUnformatted(line.c_str());
+        }
       }
     }
+    if (view.findings != nullptr) {
+      for (const std::string& line : *view.findings) ImGui::TextColored(ImVec4(1.0f, 0.8f, 0.35f, 1.0f), "%s", line.c_str());
+    }
     // Newest last and in sight, until the list is scrolled up by hand.
-    if (view.messages->size() != messagesShown || scrollMessages) ImGui::SetScrollHereY(1.0f);
+    if (listed != messagesShown || scrollMessages) ImGui::SetScrollHereY(1.0f);
     scrollMessages = ImGui::GetScrollY() >= ImGui::GetScrollMaxY();
-    messagesShown = view.messages->size();
+    messagesShown = listed;
+    ImGui::PopTextWrapPos();
     ImGui::End();
   }
 
@@ -152,7 +158,7 @@ std::optional<double> Overlay::draw(const OverlayView& view) {
   ImGui_ImplOpenGL3_RenderDrawData(ImGui::GetDrawData());
   const double spent = threadSeconds() - start;
   lastDrawMilliseconds = spent * 1000.0;
-  // The first frame in a context makes the overlay's font texture and program: not a frame's cost.
+  // The first frame makes the overlay's font texture and program: not a frame's cost.
   if (!std::exchange(warming, false)) {
     drawSeconds += spent;
     ++drawCount;

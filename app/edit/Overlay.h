@@ -33,18 +33,17 @@ struct OverlayView {
   const std::vector<float>* loudness = nullptr;  // over the whole show; may be empty
   const std::vector<double>* lineTimes = nullptr;
   const std::deque<std::string>* messages = nullptr;
+  const std::vector<std::string>* findings = nullptr;  // the show check's, listed after the messages
 };
 
 class Overlay {
  public:
-  // Needs the window and its current context.
+  // Needs the window and the overlay's context, current; draw() needs it current too.
   Overlay(SDL_Window* window, SDL_GLContext context);
   ~Overlay();
   Overlay(const Overlay&) = delete;
   Overlay& operator=(const Overlay&) = delete;
 
-  // Before the context goes: its GL objects go with it. They are made anew in the next one.
-  void releaseContext();
   // True when the overlay takes this event (a click on it), so the show must not.
   bool take(const SDL_Event& event);
   // Counts a frame for the rate and the frame-time graph, shown or not.
@@ -52,7 +51,8 @@ class Overlay {
   // Draws into the current framebuffer; returns a time to seek to when the timeline was clicked or
   // dragged to a new place.
   std::optional<double> draw(const OverlayView& view);
-  // Mean CPU time of draw() in milliseconds over the frames it drew, each context's first left out.
+  // Mean CPU time of draw() in milliseconds over the frames it drew, the first (which makes the
+  // font texture and the program) left out.
   double meanDrawMilliseconds() const { return drawCount > 0 ? drawSeconds * 1000.0 / drawCount : 0.0; }
   std::uint64_t drawnFrames() const { return drawCount; }
 
