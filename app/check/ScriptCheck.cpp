@@ -31,7 +31,10 @@ std::string didYouMean(std::string_view word, const std::vector<std::string_view
   return nearest.empty() ? "" : ", did you mean " + inQuotes(nearest) + "?";
 }
 
-std::string withArticle(const std::string& type) { return (type == "image" ? "an " : "a ") + type; }
+std::string withArticle(const std::string& type) {
+  if (type == "particles") return "a particle field";
+  return (type == "image" ? "an " : "a ") + type;
+}
 
 std::string joined(const std::vector<std::string_view>& words) {
   std::string text;

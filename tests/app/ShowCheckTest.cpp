@@ -95,6 +95,52 @@ TEST_F(ShowCheck, NamesEveryPlantedMistakeAtItsFileAndLine) {
   EXPECT_NE(formatFinding(music[0]).find("data/music/QX07Synthpop_FINAL.mp3: not an MP3"), std::string::npos);
 }
 
+TEST_F(ShowCheck, NamesOrderAndParameterMistakesWithTheNearestWord) {
+  testing::ScratchFolder folder;
+  fs::create_directories("data/music");
+  fs::copy(source / "tests" / "audio" / "fixtures" / "tone440.mp3", "data/music/QX07Synthpop_FINAL.mp3");
+  fs::create_directories("data/shaders");
+  fs::copy(planted / "data" / "shaders" / "main.vert", "data/shaders/");
+  fs::copy(planted / "data" / "shaders" / "main.frag", "data/shaders/");
+  folder.write("data/meshes/tri.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
+  folder.write("data/vesperscript.txt",
+               "-9 ball new sphere\n"                      // 1: before "main" exists
+               "-8 main SHADER main.vert main.frag\n"
+               "-8 cam new camera\n"
+               "-8 SCENE append cam\n"
+               "-8 cam append ball\n"
+               "-8 hull new model\n"
+               "-8 hull local loadobj;data/meshes/tri.obj\n"  // 7: no program yet
+               "-8 cam append hull\n"
+               "-8 setpoint cam 0,0,1\n"                    // 9: the name is missing
+               "-8 SCENE scale 2\n"                         // 10: SCENE only appends
+               "-8 cam local fov;2\n"                       // 11: a camera takes no parameters
+               "-8 dust new particles\n"
+               "-8 dust local type;tub\n"                   // 13: "tube"
+               "-8 dust local anim;sine;wave\n"
+               "-8 dust local init\n"                       // 15: no ';'
+               "-8 dust local inti;ball\n"                  // 16: "init"
+               "-8 cam append dust\n"
+               "2 Cam setpoint 0,0,1\n"                     // 18: "cam"
+               "3 cam rotatepoint 0,0,0\n"                  // 19: no duration
+               "4 END\n"                                    // 20: no name
+               "5 show END\n"
+               "5 cam setpoint 0,0,2\n");                   // 22: same frame, after END
+  const std::vector<Finding> findings = checkShow();
+  const std::string script = "data/vesperscript.txt:";
+  EXPECT_EQ(places(findings), (std::vector<std::string>{script + "1", script + "7", script + "9", script + "10",
+                                                        script + "11", script + "13", script + "15", script + "16",
+                                                        script + "18", script + "19", script + "20", script + "22"}))
+      << all(findings);
+  const std::string text = all(findings);
+  for (const char* words : {"no \"main\" is defined", "before it has a program", "the name is missing",
+                            "SCENE takes only append", "a camera takes no local parameters", "did you mean \"tube\"?",
+                            "did you mean \"init\"?", "did you mean \"cam\"?", "x, y, z and a duration",
+                            "(in the same frame)"}) {
+    EXPECT_NE(text.find(words), std::string::npos) << words << " not in:\n" << text;
+  }
+}
+
 TEST_F(ShowCheck, ShowcaseAndSoakShowCheckClean) {
   EXPECT_EQ(all(checkIn(showcase)), "");
 
