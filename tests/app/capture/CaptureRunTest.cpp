@@ -4,13 +4,9 @@
 // to keep the runs short.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <cstdint>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
@@ -18,6 +14,7 @@
 #include "app/capture/CaptureFiles.h"
 #include "app/capture/CapturePlan.h"
 #include "resources/PngDecoder.h"
+#include "tests/app/capture/CaptureRun.h"
 #include "tests/support/TestShow.h"
 
 namespace glowmarch {
@@ -26,49 +23,16 @@ namespace {
 namespace fs = std::filesystem;
 using testing::ScratchFolder;
 
-const fs::path program = fs::path(GLOWMARCH_BINARY_DIR) / "bin" / "glowmarch-capture";
-const fs::path showcase = fs::path(GLOWMARCH_SOURCE_DIR) / "showcase";
+const fs::path showcase = testing::showcaseFolder;
 const fs::path testShow = fs::path(GLOWMARCH_SOURCE_DIR) / "tests" / "app" / "show";
-
-std::string readText(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-struct ProgramRun {
-  int exitCode = -1;
-  std::string out;
-  std::string err;
-};
+using testing::hashes;
+using testing::ProgramRun;
+using testing::readText;
 
 // Runs the program in `folder`; `environment` goes before it on the shell's command line.
 ProgramRun capture(const fs::path& folder, const std::string& arguments, const fs::path& logs,
-            const std::string& environment = "") {
-  const fs::path out = logs / "stdout.txt";
-  const fs::path err = logs / "stderr.txt";
-  const std::string command = "cd '" + folder.string() + "' && " + environment + " '" + program.string() + "' " +
-                              arguments + " >'" + out.string() + "' 2>'" + err.string() + "' </dev/null";
-  const int status = std::system(command.c_str());
-  ProgramRun run;
-  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  run.out = readText(out);
-  run.err = readText(err);
-  return run;
-}
-
-std::uint64_t fnv1a(const std::string& bytes) {
-  std::uint64_t hash = 14695981039346656037ull;
-  for (unsigned char c : bytes) hash = (hash ^ c) * 1099511628211ull;
-  return hash;
-}
-
-// File name to hash of its bytes, for every file of the folder.
-std::map<std::string, std::uint64_t> hashes(const fs::path& folder) {
-  std::map<std::string, std::uint64_t> result;
-  for (const auto& entry : fs::directory_iterator(folder)) {
-    result[entry.path().filename().string()] = fnv1a(readText(entry.path()));
-  }
-  return result;
+                   const std::string& environment = "") {
+  return testing::runIn(folder, environment + " " + testing::quoted(testing::captureBinary) + " " + arguments, logs);
 }
 
 DecodedImage decodeFile(const fs::path& path) {
@@ -88,7 +52,7 @@ std::uint32_t littleWord(const std::string& bytes, std::size_t at) {
 class CaptureRun : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(fs::exists(program)) << program << " is not built";
+    ASSERT_TRUE(fs::exists(testing::captureBinary)) << testing::captureBinary << " is not built";
     ASSERT_TRUE(fs::exists(showcase / "data" / "music" / "QX07Synthpop_FINAL.mp3"));
   }
   ScratchFolder scratch;
