@@ -1,43 +1,15 @@
 #include "app/capture/CaptureOptions.h"
 
-#include <cerrno>
-#include <cmath>
-#include <cstdlib>
-#include <limits>
-
+#include "app/CommandLine.h"
 #include "app/capture/VideoEncoder.h"
 
 namespace glowmarch {
 
 namespace {
 
-// A whole decimal number and nothing else: "30", not "30fps", "3e1" or " 30".
-bool readInteger(const std::string& text, long& value) {
-  if (text.empty() || text.front() == ' ' || text.front() == '+') return false;
-  for (char c : text) {
-    if ((c < '0' || c > '9') && c != '-') return false;
-  }
-  errno = 0;
-  char* end = nullptr;
-  value = std::strtol(text.c_str(), &end, 10);
-  return errno == 0 && end == text.c_str() + text.size();
-}
-
-// A finite decimal number and nothing else; strtod alone would take "inf", "nan", hex and leading blanks.
-bool readSeconds(const std::string& text, double& value) {
-  if (text.empty()) return false;
-  for (char c : text) {
-    if ((c < '0' || c > '9') && c != '.' && c != '-' && c != '+' && c != 'e' && c != 'E') return false;
-  }
-  errno = 0;
-  char* end = nullptr;
-  value = std::strtod(text.c_str(), &end);
-  return errno == 0 && end == text.c_str() + text.size() && std::isfinite(value);
-}
-
 std::string readFps(const std::string& text, int& fps) {
   long value = 0;
-  if (!readInteger(text, value) || value < 1 || value > maxCaptureFps) {
+  if (!readWholeNumber(text, value) || value < 1 || value > maxCaptureFps) {
     return "--fps takes a whole number of frames per second from 1 to " + std::to_string(maxCaptureFps) +
            ", not \"" + text + "\"";
   }
@@ -46,24 +18,10 @@ std::string readFps(const std::string& text, int& fps) {
 }
 
 std::string readTime(const std::string& name, const std::string& text, double& seconds) {
-  if (!readSeconds(text, seconds) || seconds < 0.0) {
+  if (!readDecimal(text, seconds) || seconds < 0.0) {
     return name + " takes a time in seconds of music, 0 or more, not \"" + text + "\"";
   }
   if (seconds > 1e6) return name + " " + text + " lies beyond any show";
-  return {};
-}
-
-std::string readSize(const std::string& text, int& width, int& height) {
-  const std::string bad = "--size takes WIDTHxHEIGHT in pixels, each from 1 to " +
-                          std::to_string(maxCaptureDimension) + ", such as 1920x1080, not \"" + text + "\"";
-  const std::size_t cross = text.find('x');
-  if (cross == std::string::npos) return bad;
-  long w = 0;
-  long h = 0;
-  if (!readInteger(text.substr(0, cross), w) || !readInteger(text.substr(cross + 1), h)) return bad;
-  if (w < 1 || h < 1 || w > maxCaptureDimension || h > maxCaptureDimension) return bad;
-  width = static_cast<int>(w);
-  height = static_cast<int>(h);
   return {};
 }
 
@@ -74,7 +32,7 @@ std::string readPart(const std::string& text, int& part, int& parts) {
   if (slash == std::string::npos) return bad;
   long k = 0;
   long n = 0;
-  if (!readInteger(text.substr(0, slash), k) || !readInteger(text.substr(slash + 1), n)) return bad;
+  if (!readWholeNumber(text.substr(0, slash), k) || !readWholeNumber(text.substr(slash + 1), n)) return bad;
   if (n < 1 || n > maxCaptureParts || k < 1 || k > n) return bad;
   part = static_cast<int>(k);
   parts = static_cast<int>(n);
@@ -83,7 +41,7 @@ std::string readPart(const std::string& text, int& part, int& parts) {
 
 std::string readCrf(const std::string& text, std::optional<int>& crf) {
   long value = 0;
-  if (!readInteger(text, value) || value < 0 || value > 63) {
+  if (!readWholeNumber(text, value) || value < 0 || value > 63) {
     return "--crf takes a whole number, 0 (best) to 51 for H.264 or 63 for VP9, not \"" + text + "\"";
   }
   crf = static_cast<int>(value);
@@ -164,7 +122,7 @@ ParsedCaptureOptions parseCaptureOptions(const std::vector<std::string>& argumen
       parsed.error = readTime(name, *value, to);
       options.to = to;
     } else {
-      parsed.error = readSize(*value, options.width, options.height);
+      parsed.error = readSize(*value, maxCaptureDimension, "1920x1080", options.width, options.height);
     }
   }
   if (parsed.ok()) parsed.error = checkTogether(options, outGiven);

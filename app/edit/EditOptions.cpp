@@ -1,50 +1,20 @@
 #include "app/edit/EditOptions.h"
 
-#include <cerrno>
-#include <cmath>
-#include <cstdlib>
 #include <optional>
+
+#include "app/CommandLine.h"
 
 namespace glowmarch {
 
 namespace {
 
-bool readWhole(const std::string& text, long& value) {
-  if (text.empty() || text.size() > 9) return false;
-  for (char c : text) {
-    if (c < '0' || c > '9') return false;
-  }
-  value = std::strtol(text.c_str(), nullptr, 10);
-  return true;
-}
-
-// A finite decimal number and nothing else; strtod alone would take "inf", "nan", hex and leading blanks.
 std::string readAt(const std::string& text, double& seconds) {
-  const std::string bad = "--at takes a time in seconds of music, 0 or more, not \"" + text + "\"";
-  if (text.empty()) return bad;
-  for (char c : text) {
-    if ((c < '0' || c > '9') && c != '.' && c != 'e' && c != 'E' && c != '+' && c != '-') return bad;
+  double value = 0.0;
+  if (!readDecimal(text, value) || value < 0.0) {
+    return "--at takes a time in seconds of music, 0 or more, not \"" + text + "\"";
   }
-  errno = 0;
-  char* end = nullptr;
-  const double value = std::strtod(text.c_str(), &end);
-  if (errno != 0 || end != text.c_str() + text.size() || !std::isfinite(value) || value < 0.0) return bad;
   if (value > 7200.0) return "--at " + text + " lies beyond any show";
   seconds = value;
-  return {};
-}
-
-std::string readSize(const std::string& text, int& width, int& height) {
-  const std::string bad = "--size takes WIDTHxHEIGHT in pixels, each from 1 to " +
-                          std::to_string(maxEditDimension) + ", such as 1280x720, not \"" + text + "\"";
-  const std::size_t cross = text.find('x');
-  if (cross == std::string::npos) return bad;
-  long w = 0;
-  long h = 0;
-  if (!readWhole(text.substr(0, cross), w) || !readWhole(text.substr(cross + 1), h)) return bad;
-  if (w < 1 || h < 1 || w > maxEditDimension || h > maxEditDimension) return bad;
-  width = static_cast<int>(w);
-  height = static_cast<int>(h);
   return {};
 }
 
@@ -87,7 +57,7 @@ ParsedEditOptions parseEditOptions(const std::vector<std::string>& arguments) {
       value = arguments[++i];
     }
     editOnly = true;
-    parsed.error = name == "--at" ? readAt(*value, options.at) : readSize(*value, options.width, options.height);
+    parsed.error = name == "--at" ? readAt(*value, options.at) : readSize(*value, maxEditDimension, "1280x720", options.width, options.height);
   }
   if (parsed.ok() && editOnly && !options.edit && !options.help) {
     parsed.error = "--at, --paused and --size go with --edit";

@@ -1,0 +1,45 @@
+#include "app/CommandLine.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+
+namespace glowmarch {
+
+bool readWholeNumber(const std::string& text, long& value) {
+  if (text.empty() || text.front() == ' ' || text.front() == '+') return false;
+  for (char c : text) {
+    if ((c < '0' || c > '9') && c != '-') return false;
+  }
+  errno = 0;
+  char* end = nullptr;
+  value = std::strtol(text.c_str(), &end, 10);
+  return errno == 0 && end == text.c_str() + text.size();
+}
+
+bool readDecimal(const std::string& text, double& value) {
+  if (text.empty()) return false;
+  for (char c : text) {
+    if ((c < '0' || c > '9') && c != '.' && c != '-' && c != '+' && c != 'e' && c != 'E') return false;
+  }
+  errno = 0;
+  char* end = nullptr;
+  value = std::strtod(text.c_str(), &end);
+  return errno == 0 && end == text.c_str() + text.size() && std::isfinite(value);
+}
+
+std::string readSize(const std::string& text, int maxDimension, const char* example, int& width, int& height) {
+  const std::string bad = "--size takes WIDTHxHEIGHT in pixels, each from 1 to " + std::to_string(maxDimension) +
+                          ", such as " + example + ", not \"" + text + "\"";
+  const std::size_t cross = text.find('x');
+  if (cross == std::string::npos) return bad;
+  long w = 0;
+  long h = 0;
+  if (!readWholeNumber(text.substr(0, cross), w) || !readWholeNumber(text.substr(cross + 1), h)) return bad;
+  if (w < 1 || h < 1 || w > maxDimension || h > maxDimension) return bad;
+  width = static_cast<int>(w);
+  height = static_cast<int>(h);
+  return {};
+}
+
+}  // namespace glowmarch
