@@ -57,7 +57,9 @@ ParsedEditOptions parseEditOptions(const std::vector<std::string>& arguments) {
       value = arguments[++i];
     }
     editOnly = true;
-    parsed.error = name == "--at" ? readAt(*value, options.at) : readSize(*value, maxEditDimension, "1280x720", options.width, options.height);
+    parsed.error = name == "--at"
+                       ? readAt(*value, options.at)
+                       : readSize(*value, maxEditDimension, "1280x720", options.width, options.height);
   }
   if (parsed.ok() && editOnly && !options.edit && !options.help) {
     parsed.error = "--at, --paused and --size go with --edit";
