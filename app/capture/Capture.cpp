@@ -1,7 +1,6 @@
 #include "app/capture/Capture.h"
 
 #include <GL/glew.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
@@ -17,7 +16,9 @@
 #include "app/capture/CaptureOutput.h"
 #include "app/capture/CapturePart.h"
 #include "app/capture/CapturePlan.h"
-#include "app/capture/CaptureTarget.h"
+#include "app/common/HeadlessContext.h"
+#include "app/platform/EncoderPipe.h"
+#include "app/platform/System.h"
 #include "audio/AudioDevice.h"
 #include "effects/FrameValues.h"
 #include "effects/ShowState.h"
@@ -183,7 +184,7 @@ int runCapture(const CaptureOptions& options, CaptureTimes* times) {
   FrameClock clock;
   clearShowState();
 
-  CaptureTarget target;
+  HeadlessContext target;
   if (!target.open(options.width, options.height, error)) return fail("cannot draw offscreen: " + error);
   // Whatever way this ends, the show's objects go while their context still stands, as in the player.
   struct ShowCleanup {
@@ -267,7 +268,7 @@ int runCapture(const CaptureOptions& options, CaptureTimes* times) {
     return out.sound->complete(finishError);
   };
 
-  progress.terminal = isatty(STDERR_FILENO) != 0;
+  progress.terminal = system::standardErrorIsTerminal();
   progress.planned = plan.count();
   progress.written = 0;
   progress.capturing = writes;

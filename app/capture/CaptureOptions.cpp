@@ -1,7 +1,7 @@
 #include "app/capture/CaptureOptions.h"
 
-#include "app/CommandLine.h"
 #include "app/capture/VideoEncoder.h"
+#include "app/common/CommandLine.h"
 
 namespace glowmarch {
 

@@ -4,73 +4,21 @@
 #include <sys/types.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
-#include <mutex>
 
 #include "app/capture/CaptureFiles.h"
 #include "app/capture/CapturePlan.h"
 #include "app/capture/FrameQueue.h"
+#include "app/platform/EncoderPipe.h"
+#include "app/platform/Interruptions.h"
 
 namespace glowmarch {
 
 namespace {
 
 namespace fs = std::filesystem;
-
-// What an interruption removes and kills, kept where a signal handler may read it: fixed arrays,
-// filled before they are marked in use.
-constexpr int temporarySlots = 8;
-constexpr std::size_t pathBytes = 4096;
-char temporaryPaths[temporarySlots][pathBytes];
-std::atomic<bool> slotInUse[temporarySlots];
-std::atomic<pid_t> runningEncoder{-1};
-std::mutex slotLock;
-
-extern "C" void removeTemporaries(int signal) {
-  const pid_t encoder = runningEncoder.load();
-  if (encoder > 0) kill(encoder, SIGKILL);
-  for (int i = 0; i < temporarySlots; ++i) {
-    if (slotInUse[i].load()) unlink(temporaryPaths[i]);
-  }
-  std::signal(signal, SIG_DFL);
-  raise(signal);
-}
-
-void watchInterruptions() {
-  static std::once_flag installed;
-  std::call_once(installed, [] {
-    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
-      struct sigaction action {};
-      action.sa_handler = removeTemporaries;
-      sigemptyset(&action.sa_mask);
-      // Someone who asked to ignore the signal (nohup) keeps it ignored.
-      struct sigaction former {};
-      sigaction(signal, nullptr, &former);
-      if (former.sa_handler != SIG_IGN) sigaction(signal, &action, nullptr);
-    }
-  });
-}
-
-int claimSlot(const fs::path& path) {
-  const std::string text = path.string();
-  if (text.size() >= pathBytes) return -1;
-  std::lock_guard<std::mutex> hold(slotLock);
-  for (int i = 0; i < temporarySlots; ++i) {
-    if (!slotInUse[i].load()) {
-      std::memcpy(temporaryPaths[i], text.c_str(), text.size() + 1);
-      slotInUse[i].store(true);
-      return i;
-    }
-  }
-  return -1;
-}
-
-void releaseSlot(int slot) {
-  if (slot >= 0) slotInUse[slot].store(false);
-}
 
 std::string systemError(const std::string& what, const fs::path& path) {
   return "cannot " + what + " " + path.string() + ": " + std::strerror(errno);
@@ -126,7 +74,7 @@ class VideoFile : public CaptureOutput {
     job.output = file.temporary().string();
     if (!encoder.start(ffmpeg, ffmpegArguments(job), error)) return false;
     started = encoder.process();
-    runningEncoder.store(started);
+    interruptions::setRunningProcess(started);
     writer = std::make_unique<FrameQueue>(
         1, 3, [this](std::uint64_t, const std::vector<std::uint8_t>& picture, std::string& writeError) {
           return encoder.write(picture.data(), picture.size(), writeError);
@@ -145,7 +93,7 @@ class VideoFile : public CaptureOutput {
     }
     writer.reset();
     const bool encoded = encoder.finish(error);
-    runningEncoder.store(-1);
+    interruptions::setRunningProcess(-1);
     started = -1;
     return encoded && file.complete(error);
   }
@@ -160,7 +108,7 @@ class VideoFile : public CaptureOutput {
       writer.reset();
     }
     encoder.abort();
-    runningEncoder.store(-1);
+    interruptions::setRunningProcess(-1);
     started = -1;
   }
 
@@ -175,14 +123,14 @@ class VideoFile : public CaptureOutput {
 
 TemporaryFile::TemporaryFile(fs::path finalPath) : target(std::move(finalPath)) {
   made = target.parent_path() / ("." + target.filename().string() + ".part");
-  watchInterruptions();
-  slot = claimSlot(made);
+  interruptions::watch();
+  slot = interruptions::claimSlot(made.string());
 }
 
 TemporaryFile::~TemporaryFile() {
   std::error_code ignored;
   if (!made.empty()) fs::remove(made, ignored);
-  releaseSlot(slot);
+  interruptions::releaseSlot(slot);
 }
 
 bool TemporaryFile::complete(std::string& error) {
@@ -190,7 +138,7 @@ bool TemporaryFile::complete(std::string& error) {
     error = systemError("rename", made) + " to " + target.string();
     return false;
   }
-  releaseSlot(slot);
+  interruptions::releaseSlot(slot);
   slot = -1;
   made.clear();
   return true;

@@ -7,9 +7,9 @@
 #include <iterator>
 #include <tuple>
 
-#include "app/capture/CaptureTarget.h"
 #include "app/check/ResourceProbe.h"
 #include "app/check/ScriptCheck.h"
+#include "app/common/HeadlessContext.h"
 #include "audio/DecodedMusic.h"
 #include "timeline/Player.h"
 #include "timeline/Script.h"
@@ -89,7 +89,7 @@ int runCheck(const std::vector<std::string>& arguments) {
   }
   std::vector<Finding> findings;
   {
-    CaptureTarget context;
+    HeadlessContext context;
     std::string error;
     if (!context.open(16, 16, error)) {
       std::fprintf(stderr, "glowmarch --check: shaders are not compiled, no OpenGL context: %s\n", error.c_str());

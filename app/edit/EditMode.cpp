@@ -2,7 +2,6 @@
 
 #include <GL/glew.h>
 #include <SDL2/SDL.h>
-#include <time.h>
 
 #include <chrono>
 #include <cstdio>
@@ -13,13 +12,15 @@
 #include <utility>
 #include <vector>
 
-#include "app/KeyTable.h"
-#include "app/View.h"
-#include "app/Window.h"
-#include "app/edit/FileWatcher.h"
+#include "app/check/ShowCheck.h"
+#include "app/common/View.h"
 #include "app/edit/MessageLog.h"
 #include "app/edit/Overlay.h"
 #include "app/edit/Transport.h"
+#include "app/platform/FileWatcher.h"
+#include "app/platform/System.h"
+#include "app/shell/KeyTable.h"
+#include "app/shell/Window.h"
 #include "audio/AudioDevice.h"
 #include "effects/FrameValues.h"
 #include "effects/ShowState.h"
@@ -29,11 +30,6 @@
 #include "timeline/FrameLoop.h"
 #include "timeline/Platform.h"
 #include "timeline/Player.h"
-
-#if __has_include("app/check/ShowCheck.h")
-#include "app/check/ShowCheck.h"
-#define GLOWMARCH_SHOW_CHECK 1
-#endif
 
 namespace glowmarch {
 
@@ -47,11 +43,7 @@ double secondsSince(Clock::time_point start) {
 
 // CPU seconds of the whole process, the GL driver's threads included: on a busy machine a better
 // figure of the work than the wall clock.
-double processSeconds() {
-  timespec now{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-}
+double processSeconds() { return system::processCpuSeconds(); }
 
 // The script's "END" pauses the edit mode where it falls instead of ending the process: the show
 // is being written, and its end is one more place to look at.
@@ -412,11 +404,9 @@ void EditSession::refreshLoudness() {
 
 void EditSession::listFindings() {
   findings.clear();
-#ifdef GLOWMARCH_SHOW_CHECK
   for (const Finding& finding : checkShow()) findings.push_back(formatFinding(finding));
   // The check makes and deletes objects of its own; the show's drawing state must not feel it.
   SDL_GL_MakeCurrent(shell.window, shell.context);
-#endif
 }
 
 void EditSession::drawFrame() {

@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "app/CommandLine.h"
+#include "app/common/CommandLine.h"
 
 namespace glowmarch {
 

@@ -1,9 +1,8 @@
 #include "app/edit/MessageLog.h"
 
-#include <unistd.h>
-
-#include <cstdio>
 #include <cstdlib>
+
+#include "app/platform/System.h"
 
 namespace glowmarch {
 
@@ -12,16 +11,7 @@ namespace {
 // Overlay lines longer than this are cut: a binary file read as a script can print anything.
 constexpr std::size_t longestLine = 400;
 
-ssize_t writeThrough(void*, const char* bytes, std::size_t size) {
-  std::size_t done = 0;
-  while (done < size) {
-    const ssize_t wrote = ::write(STDOUT_FILENO, bytes + done, size - done);
-    if (wrote <= 0) break;  // a closed pipe: the show goes on without its output, as before
-    done += static_cast<std::size_t>(wrote);
-  }
-  showMessages().write(std::string_view(bytes, size));
-  return static_cast<ssize_t>(size);
-}
+void alsoToTheLog(const char* bytes, std::size_t size) { showMessages().write(std::string_view(bytes, size)); }
 
 }  // namespace
 
@@ -63,13 +53,7 @@ MessageLog& showMessages() {
 void MessageLog::install() {
   static bool installed = false;
   if (installed) return;
-  std::fflush(stdout);
-  cookie_io_functions_t functions{nullptr, writeThrough, nullptr, nullptr};
-  FILE* routed = fopencookie(nullptr, "w", functions);
-  if (routed == nullptr) return;
-  // Line by line, as the player's standard output is: a log or a pipe sees each line as it happens.
-  std::setvbuf(routed, nullptr, _IOLBF, BUFSIZ);
-  stdout = routed;
+  if (!system::copyStandardOutput(alsoToTheLog)) return;
   installed = true;
 }
 

@@ -4,12 +4,12 @@
 #include <imgui_impl_opengl3.h>
 #include <imgui_impl_sdl.h>
 
-#include <time.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <utility>
+
+#include "app/platform/System.h"
 
 namespace glowmarch {
 
@@ -22,11 +22,7 @@ constexpr float margin = 10.0f;
 constexpr float timelineHeight = 72.0f;
 
 // The CPU time of this thread alone: the GL driver's own threads and other programs do not count.
-double threadSeconds() {
-  timespec now{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-}
+double threadSeconds() { return system::threadCpuSeconds(); }
 
 bool isMouseEvent(const SDL_Event& event) {
   return event.type == SDL_MOUSEBUTTONDOWN || event.type == SDL_MOUSEBUTTONUP || event.type == SDL_MOUSEMOTION ||

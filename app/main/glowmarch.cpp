@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "app/Shell.h"
 #include "app/check/ShowCheck.h"
 #include "app/edit/EditMode.h"
+#include "app/shell/Shell.h"
 
 int main(int argc, char** argv) {
   // The listing and the "Doing: " lines reach a log or a pipe as they happen, not when a buffer fills.

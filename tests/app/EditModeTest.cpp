@@ -12,10 +12,10 @@
 #include <vector>
 
 #include "app/edit/EditOptions.h"
-#include "app/edit/FileWatcher.h"
 #include "app/edit/MessageLog.h"
 #include "app/edit/Overlay.h"
 #include "app/edit/Transport.h"
+#include "app/platform/FileWatcher.h"
 
 namespace glowmarch {
 namespace {

@@ -1,7 +1,7 @@
 // Key translation to virtual-key codes, which keys reach the table, and the restart the table asks for.
 #include <gtest/gtest.h>
 
-#include "app/KeyTable.h"
+#include "app/shell/KeyTable.h"
 
 namespace glowmarch {
 namespace {

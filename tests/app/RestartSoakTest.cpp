@@ -17,9 +17,9 @@
 #include <string>
 #include <vector>
 
-#include "app/MessageBox.h"
-#include "app/Shell.h"
-#include "app/Window.h"
+#include "app/shell/MessageBox.h"
+#include "app/shell/Shell.h"
+#include "app/shell/Window.h"
 #include "audio/AudioDevice.h"
 #include "effects/EffectRegistry.h"
 #include "tests/support/TestShow.h"

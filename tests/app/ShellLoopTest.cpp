@@ -18,12 +18,12 @@
 #include <thread>
 #include <vector>
 
-#include "app/MessageBox.h"
-#include "app/Shell.h"
-#include "effects/ShowState.h"
-#include "app/View.h"
-#include "app/Window.h"
+#include "app/common/View.h"
+#include "app/shell/MessageBox.h"
+#include "app/shell/Shell.h"
+#include "app/shell/Window.h"
 #include "effects/EffectRegistry.h"
+#include "effects/ShowState.h"
 #include "resources/ShaderLibrary.h"
 
 namespace glowmarch {

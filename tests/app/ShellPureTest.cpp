@@ -8,9 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "app/MessageBox.h"
-#include "app/View.h"
-#include "app/Window.h"
+#include "app/common/View.h"
+#include "app/shell/MessageBox.h"
+#include "app/shell/PlayerMessages.h"
+#include "app/shell/Window.h"
 #include "timeline/Platform.h"
 
 namespace glowmarch {

@@ -1,4 +1,4 @@
-#include "app/KeyTable.h"
+#include "app/shell/KeyTable.h"
 
 namespace glowmarch {
 

@@ -4,7 +4,8 @@
 #include <SDL2/SDL_events.h>
 #include <SDL2/SDL_video.h>
 
-#include "app/KeyTable.h"
+#include "app/common/ContextVersion.h"
+#include "app/shell/KeyTable.h"
 
 namespace glowmarch {
 
@@ -40,18 +41,4 @@ void handleEvent(const SDL_Event& event);
 bool isFullscreenMode(const SDL_DisplayMode& mode);
 // A video driver that puts a window on a screen; the headless ones count only when asked for by name.
 bool isVisibleVideoDriver(const char* driver, const char* requested);
-// A context the show can draw with: OpenGL 3.3 or later with the compatibility profile (the show mixes
-// shader programs with the matrix stack and immediate-mode drawing).
-bool isShowContext(int major, int minor, int profileMask);
-
-struct ContextVersion {
-  int major;
-  int minor;
-  bool forTheShow;  // isShowContext of the current context
-};
-// Asks the current context for its version and profile.
-ContextVersion currentContextVersion();
-// Empties GL's error queue (GLEW's probing and the profile query of an old context leave errors).
-void drainGlErrors();
-
 }  // namespace glowmarch

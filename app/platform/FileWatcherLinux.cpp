@@ -1,4 +1,5 @@
-#include "app/edit/FileWatcher.h"
+// The watcher's Linux edge: inotify, one watch per folder.
+#include "app/platform/FileWatcher.h"
 
 #include <sys/inotify.h>
 #include <unistd.h>
@@ -6,7 +7,6 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <utility>
 
 namespace glowmarch {
 
@@ -17,32 +17,7 @@ constexpr std::uint32_t fileEvents = IN_CLOSE_WRITE | IN_MODIFY | IN_MOVED_TO | 
 // A show's data folder holds a handful of folders; a bound keeps a huge tree from taking every watch.
 constexpr std::size_t maxFolders = 256;
 
-bool endsWith(const std::string& text, const char* tail) {
-  const std::size_t length = std::strlen(tail);
-  return text.size() >= length && text.compare(text.size() - length, length, tail) == 0;
-}
-
 }  // namespace
-
-bool isEditorTemporary(const std::string& name) {
-  if (name.empty() || name.front() == '.' || name.front() == '#' || name.back() == '~') return true;
-  if (name == "4913") return true;  // vim's probe whether the folder is writable
-  for (const char* tail : {".swp", ".swx", ".swo", ".tmp", ".bak", ".part"}) {
-    if (endsWith(name, tail)) return true;
-  }
-  return false;
-}
-
-void ChangeBatch::add(const std::string& path, WatchClock::time_point when) {
-  if (paths.empty()) first = when;
-  paths.insert(path);
-  last = when;
-}
-
-std::set<std::string> ChangeBatch::takeSettled(WatchClock::time_point now, std::chrono::milliseconds settle) {
-  if (paths.empty() || now - last < settle) return {};
-  return std::exchange(paths, {});
-}
 
 FileWatcher::FileWatcher(const std::string& folder) : root(folder) {
   descriptor = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);

@@ -1,4 +1,4 @@
-#include "app/View.h"
+#include "app/common/View.h"
 
 #include <GL/glew.h>
 #include <GL/glu.h>

@@ -1,11 +1,8 @@
-#include "app/MessageBox.h"
+#include "app/shell/MessageBox.h"
 
 #include <SDL2/SDL_timer.h>
 
 #include <cstdio>
-
-#include "app/Window.h"
-#include "timeline/Platform.h"
 
 namespace glowmarch {
 
@@ -39,8 +36,6 @@ Uint32 iconFlags(BoxIcon icon) {
   return 0;
 }
 
-void tellPlayer(const char* text, const char* caption) { tell(text, caption, BoxIcon::none, shell.window); }
-
 }  // namespace
 
 bool askYesNo(const char* text, const char* caption, BoxIcon icon, SDL_Window* owner) {
@@ -68,11 +63,5 @@ void tell(const char* text, const char* caption, BoxIcon icon, SDL_Window* owner
 }
 
 void setBoxFunction(BoxFunction function) { showBox = function != nullptr ? function : SDL_ShowMessageBox; }
-
-void installPlayerMessages() {
-  Platform hooks = platform();
-  hooks.showMessage = tellPlayer;
-  setPlatform(hooks);
-}
 
 }  // namespace glowmarch

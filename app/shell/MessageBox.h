@@ -18,7 +18,4 @@ void tell(const char* text, const char* caption, BoxIcon icon, SDL_Window* owner
 using BoxFunction = int (*)(const SDL_MessageBoxData* box, int* buttonId);
 void setBoxFunction(BoxFunction function);
 
-// Routes the player's own boxes (timeline/Platform.h) through `tell`, owned by the show's window.
-void installPlayerMessages();
-
 }  // namespace glowmarch

@@ -1,5 +1,5 @@
-// Tells when the show's files change on disk (Linux inotify): every file below a folder, new
-// subfolders included. Editors save in several writes, or write a temporary file and rename it over
+// Tells when the show's files change on disk: every file below a folder, new subfolders included
+// (inotify on Linux, in FileWatcherLinux.cpp). Editors save in several writes, or write a temporary file and rename it over
 // the old one, so changes are handed out only once the writes have settled.
 #pragma once
 

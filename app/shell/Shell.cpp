@@ -1,9 +1,9 @@
-#include "app/Shell.h"
+#include "app/shell/Shell.h"
 
 #include <SDL2/SDL.h>
 
-#include "app/MessageBox.h"
-#include "app/Window.h"
+#include "app/shell/MessageBox.h"
+#include "app/shell/Window.h"
 #include "effects/ShowState.h"
 
 namespace glowmarch {

@@ -15,12 +15,12 @@ struct SDL_Window;
 
 namespace glowmarch {
 
-class CaptureTarget {
+class HeadlessContext {
  public:
-  CaptureTarget() = default;
-  ~CaptureTarget();
-  CaptureTarget(const CaptureTarget&) = delete;
-  CaptureTarget& operator=(const CaptureTarget&) = delete;
+  HeadlessContext() = default;
+  ~HeadlessContext();
+  HeadlessContext(const HeadlessContext&) = delete;
+  HeadlessContext& operator=(const HeadlessContext&) = delete;
 
   // Context, entry points and framebuffer, bound, with the show's viewport and projection for the size.
   // On failure says why in `error` and holds nothing.

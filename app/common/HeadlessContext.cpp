@@ -1,14 +1,13 @@
-#include "app/capture/CaptureTarget.h"
-
+#include "app/common/HeadlessContext.h"
 
 #include <SDL2/SDL.h>
 
 #include <algorithm>
-#include <csignal>
 #include <cstdlib>
 
-#include "app/View.h"
-#include "app/Window.h"
+#include "app/common/ContextVersion.h"
+#include "app/common/View.h"
+#include "app/platform/System.h"
 #include "resources/OffscreenTarget.h"
 
 namespace glowmarch {
@@ -22,7 +21,7 @@ constexpr Uint32 videoRetryMilliseconds = 20;
 // offscreen driver still gives a context, through EGL; SDL picks it only when asked by name.
 bool startVideo(std::string& error) {
   // A write to a connection the server dropped during its handshake must not end the program.
-  std::signal(SIGPIPE, SIG_IGN);
+  system::ignoreBrokenPipes();
   const auto set = [](const char* name) {
     const char* value = std::getenv(name);
     return value != nullptr && value[0] != '\0';
@@ -40,12 +39,11 @@ bool startVideo(std::string& error) {
   return false;
 }
 
-
 }  // namespace
 
-CaptureTarget::~CaptureTarget() { release(); }
+HeadlessContext::~HeadlessContext() { release(); }
 
-void CaptureTarget::release() {
+void HeadlessContext::release() {
   if (context != nullptr) {
     SDL_GL_MakeCurrent(window, nullptr);
     SDL_GL_DeleteContext(context);
@@ -58,12 +56,12 @@ void CaptureTarget::release() {
   target = {};
 }
 
-const char* CaptureTarget::driver() const {
+const char* HeadlessContext::driver() const {
   const char* name = SDL_GetCurrentVideoDriver();
   return name != nullptr ? name : "none";
 }
 
-bool CaptureTarget::open(int width, int height, std::string& error) {
+bool HeadlessContext::open(int width, int height, std::string& error) {
   release();
   if (SDL_WasInit(SDL_INIT_VIDEO) == 0 && !startVideo(error)) {
     error = "no video driver: " + error;
@@ -141,7 +139,7 @@ bool CaptureTarget::open(int width, int height, std::string& error) {
   return true;
 }
 
-void CaptureTarget::drawOnePixel(bool one) {
+void HeadlessContext::drawOnePixel(bool one) {
   if (one) {
     glViewport(0, 0, 1, 1);
     glScissor(0, 0, 1, 1);
@@ -152,7 +150,7 @@ void CaptureTarget::drawOnePixel(bool one) {
   }
 }
 
-void CaptureTarget::read(std::vector<std::uint8_t>& rgba) const {
+void HeadlessContext::read(std::vector<std::uint8_t>& rgba) const {
   rgba.resize(static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 4);
   glPixelStorei(GL_PACK_ALIGNMENT, 4);
   glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());

@@ -1,9 +1,10 @@
 // The program as a person starts it: the full-screen question, then the show the Player plays.
 #include <memory>
 
-#include "app/MessageBox.h"
-#include "app/Shell.h"
-#include "app/Window.h"
+#include "app/shell/MessageBox.h"
+#include "app/shell/PlayerMessages.h"
+#include "app/shell/Shell.h"
+#include "app/shell/Window.h"
 #include "timeline/Player.h"
 
 namespace glowmarch {

@@ -1,4 +1,4 @@
-#include "app/CommandLine.h"
+#include "app/common/CommandLine.h"
 
 #include <cerrno>
 #include <cmath>

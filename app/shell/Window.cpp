@@ -1,16 +1,15 @@
-#include "app/Window.h"
-
+#include "app/shell/Window.h"
 
 #include <GL/glew.h>
 
 #include <SDL2/SDL.h>
 
-#include <csignal>
 #include <cstdlib>
 #include <cstring>
 
-#include "app/MessageBox.h"
-#include "app/View.h"
+#include "app/common/View.h"
+#include "app/platform/System.h"
+#include "app/shell/MessageBox.h"
 
 namespace glowmarch {
 
@@ -34,7 +33,7 @@ constexpr Uint32 videoRetryMilliseconds = 20;
 // driver that shows nothing; both are worth another try.
 bool startVideo() {
   // A write to a connection the server dropped during its handshake must not end the program.
-  std::signal(SIGPIPE, SIG_IGN);
+  system::ignoreBrokenPipes();
   for (int attempt = 0; attempt < videoAttempts; ++attempt) {
     if (attempt > 0) SDL_Delay(videoRetryMilliseconds);
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) continue;
@@ -65,7 +64,6 @@ void requestPixelFormat() {
   SDL_GL_SetAttribute(SDL_GL_SHARE_WITH_CURRENT_CONTEXT, 0);
 }
 
-
 // Size changes caused by showing the window count before the show's own projection is set.
 void takeWindowEvents() {
   SDL_PumpEvents();
@@ -84,11 +82,6 @@ bool isVisibleVideoDriver(const char* driver, const char* requested) {
   if (requested != nullptr && SDL_strcasecmp(driver, requested) == 0) return true;
   return std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "dummy") != 0 &&
          std::strcmp(driver, "evdev") != 0;
-}
-
-bool isShowContext(int major, int minor, int profileMask) {
-  const bool recentEnough = major > 3 || (major == 3 && minor >= 3);
-  return recentEnough && (profileMask & GL_CONTEXT_COMPATIBILITY_PROFILE_BIT) != 0;
 }
 
 bool createWindow() {
@@ -205,22 +198,6 @@ void handleEvent(const SDL_Event& event) {
     default:
       break;
   }
-}
-
-void drainGlErrors() {
-  while (glGetError() != GL_NO_ERROR) {
-  }
-}
-
-ContextVersion currentContextVersion() {
-  GLint major = 0;
-  GLint minor = 0;
-  GLint profile = 0;
-  glGetIntegerv(GL_MAJOR_VERSION, &major);
-  glGetIntegerv(GL_MINOR_VERSION, &minor);
-  glGetIntegerv(GL_CONTEXT_PROFILE_MASK, &profile);
-  drainGlErrors();  // a context older than 3.2 knows no profile query; the version already rules it out
-  return {major, minor, isShowContext(major, minor, profile)};
 }
 
 }  // namespace glowmarch

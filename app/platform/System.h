@@ -1,0 +1,22 @@
+// The few things the programs ask of the operating system that differ between Linux and Windows,
+// implemented once per system (SystemPosix.cpp).
+#pragma once
+
+#include <cstddef>
+
+namespace glowmarch::system {
+
+// A write to a connection or pipe whose reader has gone fails instead of ending the program.
+void ignoreBrokenPipes();
+// CPU seconds of the whole process, its GL driver's threads included.
+double processCpuSeconds();
+// CPU seconds of the calling thread alone.
+double threadCpuSeconds();
+// Standard error is a terminal a person watches (progress may redraw its line).
+bool standardErrorIsTerminal();
+// From now on everything printed to C's standard output also goes to `copy`, line by line as the
+// player's own output goes; false where it cannot be arranged.
+using OutputCopy = void (*)(const char* bytes, std::size_t size);
+bool copyStandardOutput(OutputCopy copy);
+
+}  // namespace glowmarch::system

@@ -1,0 +1,53 @@
+#include "app/platform/System.h"
+
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <ctime>
+
+namespace glowmarch::system {
+
+namespace {
+
+double seconds(clockid_t clock) {
+  timespec now{};
+  clock_gettime(clock, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+OutputCopy copyOfOutput = nullptr;
+
+ssize_t writeThrough(void*, const char* bytes, std::size_t size) {
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t wrote = ::write(STDOUT_FILENO, bytes + done, size - done);
+    if (wrote <= 0) break;  // a closed pipe: the program goes on without its output
+    done += static_cast<std::size_t>(wrote);
+  }
+  copyOfOutput(bytes, size);
+  return static_cast<ssize_t>(size);
+}
+
+}  // namespace
+
+void ignoreBrokenPipes() { std::signal(SIGPIPE, SIG_IGN); }
+
+double processCpuSeconds() { return seconds(CLOCK_PROCESS_CPUTIME_ID); }
+
+double threadCpuSeconds() { return seconds(CLOCK_THREAD_CPUTIME_ID); }
+
+bool standardErrorIsTerminal() { return isatty(STDERR_FILENO) != 0; }
+
+bool copyStandardOutput(OutputCopy copy) {
+  std::fflush(stdout);
+  copyOfOutput = copy;
+  cookie_io_functions_t functions{nullptr, writeThrough, nullptr, nullptr};
+  FILE* routed = fopencookie(nullptr, "w", functions);
+  if (routed == nullptr) return false;
+  std::setvbuf(routed, nullptr, _IOLBF, BUFSIZ);
+  stdout = routed;
+  return true;
+}
+
+}  // namespace glowmarch::system
