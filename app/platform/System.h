@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 namespace glowmarch::system {
 
@@ -14,6 +15,8 @@ double processCpuSeconds();
 double threadCpuSeconds();
 // Standard error is a terminal a person watches (progress may redraw its line).
 bool standardErrorIsTerminal();
+// The folder that holds the running program's executable; empty when it cannot be told.
+std::string executableFolder();
 // From now on everything printed to C's standard output also goes to `copy`, line by line as the
 // player's own output goes; false where it cannot be arranged.
 using OutputCopy = void (*)(const char* bytes, std::size_t size);

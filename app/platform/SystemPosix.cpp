@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstdio>
 #include <ctime>
+#include <filesystem>
 
 namespace glowmarch::system {
 
@@ -36,6 +37,12 @@ void ignoreBrokenPipes() { std::signal(SIGPIPE, SIG_IGN); }
 double processCpuSeconds() { return seconds(CLOCK_PROCESS_CPUTIME_ID); }
 
 double threadCpuSeconds() { return seconds(CLOCK_THREAD_CPUTIME_ID); }
+
+std::string executableFolder() {
+  std::error_code error;
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+  return error ? std::string() : self.parent_path().string();
+}
 
 bool standardErrorIsTerminal() { return isatty(STDERR_FILENO) != 0; }
 
