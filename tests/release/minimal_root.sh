@@ -62,6 +62,7 @@ if [ ! -x "$root/bin/sh" ]; then
   rm -f "$work.log"
   # Only the libraries are wanted: apt's caches go.
   rm -rf "$work/var/cache/apt/archives/"*.deb "$work/var/lib/apt/lists/"*
+  chmod 755 "$work"
   mv -T "$work" "$root"
   trap - EXIT
 fi
