@@ -8,16 +8,17 @@ in_root() {  # root release-parent command...
   local root="$1" parent="$2"
   shift 2
   $sudo mkdir -p "$root/mnt/release" "$root/tmp/.X11-unix"
+  # The display goes as an argument: sudo may not pass the environment on.
   $sudo unshare --mount --propagation private sh -c '
     set -e
     mount --bind "$2" "$1/mnt/release"
     mount --bind /tmp/.X11-unix "$1/tmp/.X11-unix"
     mount -t proc proc "$1/proc"
     mount --rbind /dev "$1/dev"
-    root="$1"
-    shift 2
-    exec chroot "$root" /usr/bin/env -i PATH=/usr/bin:/bin DISPLAY="$DISPLAY" SDL_AUDIODRIVER=dummy "$@"' \
-    sh "$root" "$parent" "$@"
+    root="$1" display="$3"
+    shift 3
+    exec chroot "$root" /usr/bin/env -i PATH=/usr/bin:/bin DISPLAY="$display" SDL_AUDIODRIVER=dummy "$@"' \
+    sh "$root" "$parent" "$DISPLAY" "$@"
 }
 
 alive() { kill -0 "$show" 2>/dev/null; }
