@@ -40,12 +40,9 @@ SDL_Window* window = nullptr;
 SDL_GLContext context = nullptr;
 int inputsOnContext = 0;
 std::uint32_t clockNow = 0;
-bool ended = false;
 fs::path showFolder;
 
 std::uint32_t fakeClock() { return clockNow; }
-// "END" must not end the fuzzer: the show stops after the line instead.
-void endShow(int) { ended = true; }
 void ignoreMessage(const char*, const char*) {}
 
 [[noreturn]] void fail(const char* what) {
@@ -80,7 +77,6 @@ void renewContext() {
 void freshShow() {
   clearShowState();
   elapsedTime = 0.0;
-  ended = false;
   clockNow = 0;
   if (++inputsOnContext > inputsPerContext) renewContext();
   testing::GlContext::resetDrawingState();
@@ -121,7 +117,6 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   renewContext();
 
   setPlatform({ignoreMessage, fakeClock});
-  setProcessEnd(endShow);
   return 0;
 }
 
@@ -135,9 +130,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Player player{Player::NotStarted{}};
   player.init();
   for (std::uint32_t time : frameTimes) {
-    if (ended) break;
     clockNow = time;
-    player.runFrame();
+    // "END" ends the show, not the fuzzer.
+    if (!player.runFrame()) break;
     static const bool glErrorsCount = std::getenv("FUZZ_GL_ERRORS") != nullptr;
     if (const GLenum error = glGetError(); error != GL_NO_ERROR && glErrorsCount) {
       std::fprintf(stderr, "GL error 0x%x after the frame at %u ms\n", error, time);

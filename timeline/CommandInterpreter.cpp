@@ -9,7 +9,6 @@
 #include "resources/ShaderLibrary.h"
 #include "resources/TextureLibrary.h"
 #include "timeline/CommandWords.h"
-#include "timeline/Platform.h"
 #include "timeline/Player.h"
 
 namespace glowmarch {
@@ -136,7 +135,7 @@ void run(Player& player, const ScriptLine& line, const Words& w) {
   }
   if (command == "END") {
     std::fflush(stdout);
-    endProcess(0);
+    player.ended = true;
     return;
   }
   if (command == "new") {

@@ -36,11 +36,13 @@ void FrameClock::set(Player& player, std::uint64_t frame, int fps) {
   }
 }
 
-void seekFrames(Player& player, FrameClock& clock, std::uint64_t from, std::uint64_t to, int fps) {
+std::optional<std::uint64_t> seekFrames(Player& player, FrameClock& clock, std::uint64_t from, std::uint64_t to,
+                                        int fps) {
   for (std::uint64_t frame = from; frame < to; ++frame) {
     clock.set(player, frame, fps);
-    player.advanceFrame();
+    if (!player.advanceFrame()) return frame;
   }
+  return std::nullopt;
 }
 
 }  // namespace glowmarch

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "timeline/Platform.h"
 
@@ -41,6 +42,9 @@ class FrameClock {
 // What drawing leaves in GL for later frames (the camera's lighting, the pictures' blend function) is
 // not made here: to show frame n as a capture from the start shows it, seek to n - 1 and draw frame
 // n - 1 (into one pixel will do) before frame n.
-void seekFrames(Player& player, FrameClock& clock, std::uint64_t from, std::uint64_t to, int fps);
+// Returns the frame in which the script's "END" ended the show, when it did (the frames after it
+// are not run); none when every frame ran.
+std::optional<std::uint64_t> seekFrames(Player& player, FrameClock& clock, std::uint64_t from, std::uint64_t to,
+                                        int fps);
 
 }  // namespace glowmarch

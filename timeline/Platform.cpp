@@ -2,7 +2,6 @@
 
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 
 namespace glowmarch {
 
@@ -17,18 +16,10 @@ std::uint32_t steadyMilliseconds() {
 
 Platform current{printMessage, steadyMilliseconds};
 
-void exitProcess(int status) { std::exit(status); }
-
-ProcessEnd currentEnd = exitProcess;
-
 }  // namespace
 
 const Platform& platform() { return current; }
 
 void setPlatform(const Platform& replacement) { current = replacement; }
-
-void endProcess(int status) { currentEnd(status); }
-
-void setProcessEnd(ProcessEnd end) { currentEnd = end != nullptr ? end : exitProcess; }
 
 }  // namespace glowmarch

@@ -17,10 +17,4 @@ struct Platform {
 const Platform& platform();
 void setPlatform(const Platform& replacement);
 
-// How the script's "END" ends the process: std::exit by default. A harness that must outlive the
-// show (the script fuzzer) installs a function that returns; the interpreter then just goes on.
-using ProcessEnd = void (*)(int status);
-void endProcess(int status);
-void setProcessEnd(ProcessEnd end);
-
 }  // namespace glowmarch

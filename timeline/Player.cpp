@@ -25,9 +25,11 @@ Player::Player() : Player(AudioOpener(audio::AudioDevice::openDefault)) {}
 
 Player::Player(const AudioOpener& openAudio) : Player(openAudio, nullptr) {}
 
-Player::Player(const AudioOpener& openAudio, std::shared_ptr<const audio::DecodedMusic> music) {
+Player::Player(const AudioOpener& openAudio, std::shared_ptr<const audio::DecodedMusic> music, AtEnd endAction)
+    : atEnd(endAction) {
   // The script's start-up lines run before the music starts.
   init();
+  if (over()) return;
   if (openAudio) audioDevice = openAudio();
   if (!audioDevice) {
     tell("BASS error");
@@ -51,10 +53,11 @@ Player::~Player() {
 }
 
 bool Player::runFrame() {
+  if (over()) return false;
   sampleClocks();
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glLoadIdentity();
-  stepTimeline();
+  if (!stepTimeline()) return false;
   for (Demoeffect* effect : scene) {
     glLoadIdentity();
     effect->draw();
@@ -63,8 +66,9 @@ bool Player::runFrame() {
 }
 
 bool Player::advanceFrame() {
+  if (over()) return false;
   sampleClocks();
-  stepTimeline();
+  if (!stepTimeline()) return false;
   for (Demoeffect* effect : scene) effect->advanceTree();
   return finishFrame();
 }
@@ -88,7 +92,7 @@ void Player::sampleClocks() {
   }
 }
 
-void Player::stepTimeline() {
+bool Player::stepTimeline() {
   formatFrameRate(fpsText, frameCount, elapsedTime);
   if (Demoeffect* fps = effects.find("fps")) fps->local(static_cast<float>(musicTime), fpsText);
 
@@ -103,7 +107,10 @@ void Player::stepTimeline() {
     if (!isDue(line, musicTime)) continue;
     std::printf("Doing: %s\n", line.text);
     executeLine(*this, line);
+    // Nothing of the show runs after its end, as when the process ended there.
+    if (over()) return false;
   }
+  return true;
 }
 
 bool Player::finishFrame() {

@@ -29,6 +29,15 @@ class Player {
   std::unique_ptr<audio::AudioDevice> audioDevice;  // null when no output could be opened
   std::unique_ptr<audio::MusicStream> stream;       // null when no music could be opened
 
+  // What the script's "END" does. `stop`: the show ends where the line stands (the lines after it
+  // and the drawing of its frame are left out, the music is not started when it comes among the
+  // start-up lines) and runFrame and advanceFrame return false from then on, doing nothing.
+  // `goOn`: the show plays on as if the line were not there; `ended` only notes it (the edit mode
+  // pauses there).
+  enum class AtEnd { stop, goOn };
+  AtEnd atEnd = AtEnd::stop;
+  bool ended = false;  // the script's "END" has run
+
   // The show on the default output device: the script started, then the music.
   // Needs a current GL context; audio failures are told in a message box and the show goes on.
   Player();
@@ -36,7 +45,8 @@ class Player {
   explicit Player(const AudioOpener& openAudio);
   // The same with music already decoded (kept across shows by a tool that rebuilds them); null
   // music is opened from musicPath.
-  Player(const AudioOpener& openAudio, std::shared_ptr<const audio::DecodedMusic> music);
+  Player(const AudioOpener& openAudio, std::shared_ptr<const audio::DecodedMusic> music,
+         AtEnd atEnd = AtEnd::stop);
   // Nothing started, for tests and tools that drive the parts one by one.
   struct NotStarted {};
   explicit Player(NotStarted) {}
@@ -45,10 +55,13 @@ class Player {
   Player(const Player&) = delete;
   Player& operator=(const Player&) = delete;
 
-  // One frame: clocks, music, due script lines, drawing. True while the show goes on.
+  // One frame: clocks, music, due script lines, drawing. False once the script's "END" has ended
+  // the show (see AtEnd): each program decides what that means for it.
   bool runFrame();
   // The same frame without drawing: the show's state moves exactly as runFrame moves it.
   bool advanceFrame();
+  // The show has been ended by its "END" and plays no more.
+  bool over() const { return ended && atEnd == AtEnd::stop; }
 
   // Fixed GL state, the script read and listed, its negative-time lines run.
   void init();
@@ -57,7 +70,8 @@ class Player {
  private:
   // The parts of a frame, in order; only runFrame draws between the second and the last.
   void sampleClocks();
-  void stepTimeline();
+  // False when the script's "END" ended the show in this frame.
+  bool stepTimeline();
   bool finishFrame();
 
   char fpsText[fpsTextSize] = {};

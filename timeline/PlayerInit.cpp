@@ -26,6 +26,8 @@ void Player::init() {
   for (ScriptLine& line : scriptLines) {
     std::printf("%s %f\n", line.text, line.time);
     if (line.time < 0.0) executeLine(*this, line);
+    // An "END" among the start-up lines ends the show before the rest is even listed.
+    if (over()) break;
   }
   std::fflush(stdout);
 }

@@ -32,42 +32,17 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Plain values only: the script's "END" ends the process inside a frame, and the handler that reports
-// it runs while static objects are being destroyed.
-struct Progress {
-  bool capturing = false;
-  bool terminal = false;
-  std::uint64_t written = 0;
-  std::uint64_t planned = 0;
-};
-Progress progress;
-
-void reportEnd() {
-  if (!progress.capturing) return;
-  if (progress.terminal) std::fputs("\n", stderr);
-  std::fprintf(stderr, "%s: the script's END ended the show; %llu of %llu frames written\n", captureProgram,
-               static_cast<unsigned long long>(progress.written), static_cast<unsigned long long>(progress.planned));
-}
+bool progressOnTerminal = false;
 
 int fail(const std::string& message) {
-  if (progress.terminal && progress.capturing) std::fputs("\n", stderr);
-  progress.capturing = false;
   std::fprintf(stderr, "%s: %s\n", captureProgram, message.c_str());
   return 1;
 }
 
-// What the script's "END" does while frames are being written: the frames drawn so far are written
-// and put in place, then the process ends as the player's would.
-std::function<bool(std::string&)> finishOnEnd;
-
-void endCapture(int status) {
-  std::string error;
-  if (finishOnEnd && !finishOnEnd(error)) {
-    fail(error);
-    std::fflush(stdout);
-    std::_Exit(1);
-  }
-  std::exit(status);
+std::string secondsText(double seconds) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.3f", seconds);
+  return text;
 }
 
 double secondsSince(std::chrono::steady_clock::time_point start) {
@@ -142,14 +117,134 @@ bool prepareFolderOf(const fs::path& file, std::string& error) {
   return true;
 }
 
-// Everything the capture makes, where it goes and under what name while it is made.
-struct Outputs {
-  std::unique_ptr<TemporaryFile> sound;  // the WAV: music.wav, a part's sound, or the video's input
-  bool keepSound = true;                 // a video's own sound is only its encoder's input
-  bool soundPlaced = false;
-  std::unique_ptr<CaptureOutput> pictures;
-  std::string shownName;                 // the place named in the closing line
+// Where one capture, or one part of it, puts its files.
+struct Places {
+  fs::path frames;  // the folder of the frames and music.wav; empty for a video
+  fs::path video;   // empty for frames
+  fs::path sound;   // music.wav, a part's sound, or the video's sound on its way into the encoder
+  bool keepSound = true;
 };
+
+Places placesOf(const CaptureOptions& options, int part) {
+  Places places;
+  const bool video = !options.video.empty();
+  const std::string number = std::to_string(part);
+  if (!options.work.empty() && options.parts > 1) {
+    const fs::path work(options.work);
+    if (video) {
+      places.video = work / ("segment-" + number + fs::path(options.video).extension().string());
+      places.sound = work / ("segment-" + number + ".wav");
+    } else {
+      places.frames = work / ("part-" + number);
+      places.sound = places.frames / captureWavName;
+    }
+    return places;
+  }
+  if (video) {
+    places.video = options.video;
+    places.sound = fs::path(options.video).replace_extension(".wav");
+    // A part's pictures are a segment to be joined; its sound is joined apart and encoded once.
+    places.keepSound = options.parts > 1;
+  } else {
+    places.frames = options.out;
+    places.sound = places.frames / captureWavName;
+  }
+  return places;
+}
+
+// A JSON string: the bytes of a name as they are, with quotes, backslashes and control bytes escaped.
+std::string jsonText(const std::string& text) {
+  std::string json = "\"";
+  for (const char c : text) {
+    if (c == '"' || c == '\\') {
+      json += '\\';
+      json += c;
+    } else if (static_cast<unsigned char>(c) < 0x20) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
+      json += escaped;
+    } else {
+      json += c;
+    }
+  }
+  return json + "\"";
+}
+
+std::string jsonPath(const fs::path& path) { return jsonText(fs::absolute(path).lexically_normal().string()); }
+
+std::string jsonList(const std::vector<std::string>& words) {
+  std::string json = "[";
+  for (const std::string& word : words) json += (json.size() > 1 ? ", " : "") + jsonText(word);
+  return json + "]";
+}
+
+// What the command line would write, for a program that runs the parts (scripts/capture-farm).
+std::string planJson(const CaptureOptions& options, const CapturePlan& whole) {
+  const bool video = !options.video.empty();
+  std::string json = "{\"fps\": " + std::to_string(whole.fps) + ", \"first\": " + std::to_string(whole.first) +
+                     ", \"end\": " + std::to_string(whole.end) + ", \"width\": " + std::to_string(options.width) +
+                     ", \"height\": " + std::to_string(options.height) + ",\n";
+  if (video) {
+    const VideoFormat format = *videoFormatFor(options.video);
+    json += " \"video\": " + jsonPath(options.video) + ", \"container\": " + jsonText(format.muxer) +
+            ", \"video codec\": " + jsonText(format.videoCodec) + ", \"sound\": " + jsonList(soundArguments(format)) +
+            ",\n";
+  } else {
+    json += " \"frames\": " + jsonPath(options.out) +
+            ", \"music\": " + jsonPath(fs::path(options.out) / captureWavName) + ",\n";
+  }
+  json += " \"parts\": [";
+  for (int part = 1; part <= options.parts; ++part) {
+    const FrameSpan span = partOfFrames(whole.first, whole.end, part, options.parts);
+    const Places places = placesOf(options, part);
+    json += std::string(part > 1 ? ",\n  " : "\n  ") + "{\"part\": " + std::to_string(part) +
+            ", \"first\": " + std::to_string(span.first) + ", \"end\": " + std::to_string(span.end) + ", " +
+            (video ? "\"video\": " + jsonPath(places.video) : "\"frames\": " + jsonPath(places.frames)) +
+            ", \"sound\": " + jsonPath(places.sound) + "}";
+  }
+  return json + "]}\n";
+}
+
+// Marks a folder of frames as being written until the capture into it is complete: a folder holding
+// frames and this mark is an unfinished capture, which a new one may replace.
+constexpr const char* unfinishedMark = ".glowmarch-capture-unfinished";
+
+// Everything the capture makes, under temporary names until each is complete.
+struct Outputs {
+  Places places;
+  std::unique_ptr<TemporaryFile> sound;
+  std::unique_ptr<CaptureOutput> pictures;
+  bool marked = false;
+  std::string shownName;  // the place named in the closing line
+
+  ~Outputs() {
+    // Whatever is not complete goes before the files it would write into do.
+    if (pictures) pictures->abandon();
+  }
+
+  // Writes everything queued and puts each file under its own name, the sound last: a part whose
+  // sound is in place is whole.
+  bool finish(std::string& error) {
+    if (pictures && !pictures->finish(error)) return false;
+    pictures.reset();
+    if (marked) {
+      std::error_code ignored;
+      fs::remove(places.frames / unfinishedMark, ignored);
+      marked = false;
+    }
+    if (!sound) return true;
+    if (!places.keepSound) {
+      sound.reset();
+      return true;
+    }
+    return sound->complete(error);
+  }
+};
+
+std::optional<std::uint64_t> musicLength(const audio::MusicStream* stream) {
+  if (stream == nullptr) return std::nullopt;
+  return stream->music().length();
+}
 
 }  // namespace
 
@@ -169,14 +264,24 @@ int runCapture(const std::vector<std::string>& arguments) {
 int runCapture(const CaptureOptions& options, CaptureTimes* times) {
   std::string error;
   const bool video = !options.video.empty();
-  const bool writes = !options.drawOnly;
-  if (writes && !video && !prepareCaptureFolder(options.out, error)) return fail(error);
-  if (writes && video && !prepareFolderOf(options.video, error)) return fail(error);
+  const bool writes = !options.drawOnly && !options.plan;
+  if (options.plan) {
+    // The music's length comes from its pre-scan; nothing is drawn.
+    const std::shared_ptr<audio::DecodedMusic> music = audio::DecodedMusic::open(musicPath);
+    const std::optional<std::uint64_t> frames = music ? std::optional(music->length()) : std::nullopt;
+    const std::optional<CapturePlan> whole = planCapture(options.fps, options.from, options.to, frames);
+    if (!whole) return fail(std::string("no music (") + musicPath + ") to end the capture; give --to");
+    std::fputs(planJson(options, *whole).c_str(), stdout);
+    return 0;
+  }
+  Outputs out;
+  out.places = placesOf(options, options.part);
+  if (writes && !video && !prepareCaptureFolder(out.places.frames.string(), unfinishedMark, error)) return fail(error);
+  if (writes && video && !prepareFolderOf(out.places.video, error)) return fail(error);
   const std::string ffmpeg = writes && video ? findProgram("ffmpeg") : "";
   if (writes && video && ffmpeg.empty()) {
     return fail("ffmpeg is not installed (scripts/setup installs it); without --video the capture writes PNG frames");
   }
-  const fs::path folder(options.out);
 
   // Everything that could differ between two runs starts as at the start of the process.
   // After the music ends the show runs on the millisecond clock, and its frame delta moves objects,
@@ -188,28 +293,19 @@ int runCapture(const CaptureOptions& options, CaptureTimes* times) {
   if (!target.open(options.width, options.height, error)) return fail("cannot draw offscreen: " + error);
   // Whatever way this ends, the show's objects go while their context still stands, as in the player.
   struct ShowCleanup {
-    ~ShowCleanup() {
-      clearShowState();
-      setProcessEnd(nullptr);
-      finishOnEnd = nullptr;
-    }
+    ~ShowCleanup() { clearShowState(); }
   } cleanup;
 
   // The music is positioned frame by frame, never heard: no sound device is opened.
   auto player = std::make_unique<Player>(AudioOpener([] { return std::make_unique<audio::ManualDevice>(); }));
   auto* stream = dynamic_cast<audio::ManualStream*>(player->stream.get());
-  std::optional<std::uint64_t> musicFrames;
-  if (stream != nullptr) {
-    // Whole before the first frame: the file is written, and the spectra never wait.
-    stream->music().waitForFrames(stream->music().length());
-    musicFrames = stream->music().length();
-  }
-  const std::optional<CapturePlan> whole = planCapture(options.fps, options.from, options.to, musicFrames);
+  // Whole before the first frame: the file is written, and the spectra never wait.
+  if (stream != nullptr) stream->music().waitForFrames(stream->music().length());
+  const std::optional<CapturePlan> whole = planCapture(options.fps, options.from, options.to, musicLength(stream));
   if (!whole) return fail(std::string("no music (") + musicPath + ") to end the capture; give --to");
   if (whole->count() == 0) {
-    char end[64];
-    std::snprintf(end, sizeof end, "%.3f", frameSeconds(whole->end, whole->fps));
-    return fail(std::string("nothing to capture: the music ends at ") + end + " s, before --from");
+    return fail("nothing to capture: the music ends at " + secondsText(frameSeconds(whole->end, whole->fps)) +
+                " s, before --from");
   }
   if (whole->count() > maxCaptureFrames) {
     return fail("more than " + std::to_string(maxCaptureFrames) + " frames; capture the show in pieces with --from and --to");
@@ -222,106 +318,106 @@ int runCapture(const CaptureOptions& options, CaptureTimes* times) {
   const std::string partName =
       options.parts > 1 ? " (part " + std::to_string(options.part) + "/" + std::to_string(options.parts) + ")" : "";
 
-  // Before any frame: the script's "END" may end the process in any frame after this.
-  Outputs out;
+  // The frame in which the script's "END" ended the show, if it did: the show's first frame when it
+  // came among the start-up lines.
+  std::optional<std::uint64_t> endedIn;
+  if (player->over()) endedIn = 0;
+  const auto endsBeforeTheFirstFrame = [&] {
+    std::error_code ignored;
+    if (out.marked) fs::remove(out.places.frames / unfinishedMark, ignored);
+    out.marked = false;
+    return fail("the show ends at " + secondsText(frameSeconds(*endedIn, plan.fps)) +
+                " s, before the capture's first frame at " + secondsText(frameSeconds(whole->first, plan.fps)) +
+                " s; nothing written");
+  };
+  if (endedIn) return endsBeforeTheFirstFrame();
+
   if (writes) {
-    fs::path soundPath = folder / captureWavName;
-    if (video) {
-      soundPath = fs::path(options.video).replace_extension(".wav");
-      out.keepSound = options.parts > 1;
-    }
-    out.sound = std::make_unique<TemporaryFile>(soundPath);
+    out.sound = std::make_unique<TemporaryFile>(out.places.sound);
     if (!writeMusic(out.sound->temporary().string(), stream, plan, error)) return fail(error);
-    if (!video) {
-      if (!out.sound->complete(error)) return fail(error);
-      out.soundPlaced = true;
-    }
-    out.shownName = " in " + soundPath.string();
     if (video && plan.count() > 0) {
-      const std::optional<VideoFormat> format = videoFormatFor(options.video);
+      const VideoFormat format = *videoFormatFor(options.video);
       VideoJob job;
-      job.format = *format;
-      job.output = options.video;
+      job.format = format;
+      job.output = out.places.video.string();
       job.width = options.width;
       job.height = options.height;
       job.fps = options.fps;
-      job.crf = options.crf.value_or(format->defaultCrf);
-      // A part's pictures are a segment to be joined; its sound is joined apart and encoded once.
-      if (options.parts == 1) job.sound = out.sound->temporary().string();
+      job.crf = options.crf.value_or(format.defaultCrf);
+      job.preset = options.preset;
+      if (!out.places.keepSound) job.sound = out.sound->temporary().string();
       out.pictures = videoFile(job, ffmpeg, error);
       if (!out.pictures) return fail(error);
-      out.shownName = " in " + options.video + (out.keepSound ? " and " + soundPath.string() : "");
-    } else if (!video) {
-      out.pictures = pngFrames(folder, target.width(), target.height());
-      out.shownName = std::string(" and ") + captureWavName + " in " + options.out;
+      out.shownName = " in " + out.places.video.string();
+      if (out.places.keepSound) out.shownName += " and " + out.places.sound.string();
+    } else if (video) {
+      out.shownName = " in " + out.places.sound.string();
+    } else {
+      out.marked = markUnfinished(out.places.frames / unfinishedMark, error);
+      if (!out.marked) return fail(error);
+      out.pictures = pngFrames(out.places.frames, target.width(), target.height());
+      out.shownName = std::string(" and ") + captureWavName + " in " + out.places.frames.string();
     }
   }
-  // Everything queued is written and each file put under its own name.
-  const auto finishOutputs = [&out](std::string& finishError) {
-    if (out.pictures && !out.pictures->finish(finishError)) return false;
-    if (!out.sound || out.soundPlaced) return true;
-    if (!out.keepSound) {
-      out.sound.reset();
-      return true;
-    }
-    out.soundPlaced = true;
-    return out.sound->complete(finishError);
-  };
 
-  progress.terminal = system::standardErrorIsTerminal();
-  progress.planned = plan.count();
-  progress.written = 0;
-  progress.capturing = writes;
-  static const bool endReported = std::atexit(reportEnd) == 0;
-  (void)endReported;
-  finishOnEnd = [&out, &finishOutputs](std::string& endError) {
-    // The END came before the first frame: a video of no pictures would be no video.
-    if (progress.written == 0 && out.pictures) {
-      out.pictures->abandon();
-      out.pictures.reset();
-    }
-    return finishOutputs(endError);
-  };
-  if (writes) setProcessEnd(endCapture);
-
-  ProgressBar bar(plan, progress.terminal);
+  progressOnTerminal = system::standardErrorIsTerminal();
+  ProgressBar bar(plan, progressOnTerminal);
   bar.show(0, frameSeconds(0, plan.fps));
   // The frames before the first are run without drawing, but for the last of them, drawn into one
   // pixel: it leaves GL as the frames drawn before it would.
   const std::uint64_t start = plan.first > 0 ? plan.first - 1 : 0;
-  seekFrames(*player, clock, 0, start, plan.fps);
+  endedIn = seekFrames(*player, clock, 0, start, plan.fps);
+  std::uint64_t written = 0;
   const auto framesStart = std::chrono::steady_clock::now();
-  for (std::uint64_t frame = start; frame < plan.end; ++frame) {
-    const bool written = frame >= plan.first;
+  const double cpuStart = system::processCpuSeconds() + system::childrenCpuSeconds();
+  for (std::uint64_t frame = start; frame < plan.end && !endedIn; ++frame) {
+    const bool writing = frame >= plan.first;
     clock.set(*player, frame, plan.fps);
-    if (frame == start || frame == plan.first) target.drawOnePixel(!written);
-    const bool goesOn = player->runFrame();
-    if (written && out.pictures) {
+    if (frame == start || frame == plan.first) target.drawOnePixel(!writing);
+    if (!player->runFrame()) {
+      // The script's "END": this frame is not drawn, and the show is over.
+      endedIn = frame;
+      break;
+    }
+    if (writing && out.pictures) {
       std::vector<std::uint8_t>* picture = out.pictures->take();
       // A writer failed: its reason comes from finishing.
       if (picture == nullptr) break;
       target.read(*picture);
       out.pictures->queue(picture, frame - whole->first);
-      progress.written = frame - plan.first + 1;
-    } else if (written && !writes) {
+      ++written;
+    } else if (writing && !writes) {
+      if (options.keep != nullptr) {
+        options.keep->emplace_back();
+        target.read(options.keep->back());
+      }
       glFinish();
-      progress.written = frame - plan.first + 1;
+      ++written;
     }
     bar.show(frame + 1, musicTime);
-    // The player's frames always go on; a show that ends is ended here too.
-    if (!goesOn) break;
   }
-  setProcessEnd(nullptr);
-  if (!finishOutputs(error)) return fail(error);
+  if (progressOnTerminal) std::fputs("\n", stderr);
+  if (endedIn && *endedIn <= whole->first) return endsBeforeTheFirstFrame();
+  if (endedIn && written == 0 && out.pictures) {
+    // A part whose frames all lie past the END: its sound still covers its span, as in the whole
+    // capture, but a video of no pictures would be no video.
+    out.pictures->abandon();
+    out.pictures.reset();
+  }
+  if (writes && !out.finish(error)) return fail(error);
   if (times != nullptr) {
-    times->frames = progress.written;
+    times->frames = written;
     times->seconds = secondsSince(framesStart);
+    times->cpuSeconds = system::processCpuSeconds() + system::childrenCpuSeconds() - cpuStart;
   }
-  progress.capturing = false;
   if (!writes) return 0;
-  if (progress.terminal) std::fputs("\n", stderr);
+  if (endedIn) {
+    std::fprintf(stderr, "%s: the script's END ended the show at %s s; %llu of %llu frames written\n", captureProgram,
+                 secondsText(frameSeconds(*endedIn, plan.fps)).c_str(), static_cast<unsigned long long>(written),
+                 static_cast<unsigned long long>(plan.count()));
+  }
   std::fprintf(stderr, "%s: %llu frames at %d fps (%.3f s to %.3f s of music)%s%s, %.1f s\n",
-               captureProgram, static_cast<unsigned long long>(progress.written), plan.fps,
+               captureProgram, static_cast<unsigned long long>(written), plan.fps,
                frameSeconds(plan.first, plan.fps), frameSeconds(plan.end, plan.fps), partName.c_str(),
                out.shownName.c_str(), bar.elapsed());
   return 0;

@@ -19,6 +19,7 @@ int runCapture(const std::vector<std::string>& arguments);
 struct CaptureTimes {
   std::uint64_t frames = 0;
   double seconds = 0.0;
+  double cpuSeconds = 0.0;  // of this process and the encoder it ran
 };
 
 // A capture of options already read; `times`, when given, receives the figures.

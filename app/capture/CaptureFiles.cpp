@@ -96,7 +96,7 @@ bool isFrameFileName(const std::string& name) {
 
 }  // namespace
 
-bool prepareCaptureFolder(const std::string& folder, std::string& error) {
+bool prepareCaptureFolder(const std::string& folder, const char* unfinished, std::string& error) {
   namespace fs = std::filesystem;
   std::error_code failure;
   const fs::path path(folder);
@@ -107,16 +107,28 @@ bool prepareCaptureFolder(const std::string& folder, std::string& error) {
       return false;
     }
   }
+  const bool stale = fs::exists(path / unfinished, failure);
+  std::vector<fs::path> frames;
   for (fs::directory_iterator entry(path, failure), last; !failure && entry != last; entry.increment(failure)) {
-    if (isFrameFileName(entry->path().filename().string())) {
-      error = folder + " already holds frames (" + entry->path().filename().string() +
-              "); remove them or choose another --out";
-      return false;
+    const std::string name = entry->path().filename().string();
+    if (isFrameFileName(name) || (stale && name.size() > 5 && name.compare(name.size() - 5, 5, ".part") == 0)) {
+      frames.push_back(entry->path());
     }
   }
   if (failure) {
     error = "cannot read the folder " + folder + ": " + failure.message();
     return false;
+  }
+  if (!frames.empty() && !stale) {
+    error = folder + " already holds frames (" + frames.front().filename().string() +
+            "); remove them or choose another --out";
+    return false;
+  }
+  for (const fs::path& frame : frames) {
+    if (!fs::remove(frame, failure) && failure) {
+      error = "cannot remove " + frame.string() + " of an unfinished capture: " + failure.message();
+      return false;
+    }
   }
   // Writing is tried where it will happen: permissions, a read-only mount or a full disk all show here.
   // A file made only for the try goes again, so a capture refused later leaves nothing behind.
@@ -130,6 +142,15 @@ bool prepareCaptureFolder(const std::string& folder, std::string& error) {
   const bool ok = closeFile(file, probe, error);
   if (!existed) fs::remove(probe, failure);
   return ok;
+}
+
+bool markUnfinished(const std::filesystem::path& mark, std::string& error) {
+  File file(std::fopen(mark.c_str(), "wb"));
+  if (!file) {
+    error = systemError(mark.string());
+    return false;
+  }
+  return closeFile(file, mark.string(), error);
 }
 
 std::vector<std::uint8_t> wavHeader(std::uint64_t frames) {

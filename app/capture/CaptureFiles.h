@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -14,8 +15,12 @@ inline constexpr std::size_t wavHeaderSize = 44;
 
 // Makes the folder (and its parents) if needed and checks that files can be written in it. A folder
 // that already holds frames is refused: an encoder would take stale frames of a longer capture for
-// part of this one.
-bool prepareCaptureFolder(const std::string& folder, std::string& error);
+// part of this one. Unless it also holds the file `unfinished` (see markUnfinished): its frames are
+// then those of a capture that never completed, and are removed.
+bool prepareCaptureFolder(const std::string& folder, const char* unfinished, std::string& error);
+
+// Makes the empty file that marks a folder's frames as unfinished until the capture removes it.
+bool markUnfinished(const std::filesystem::path& mark, std::string& error);
 
 // The canonical 44-byte RIFF header of 44.1 kHz 16-bit stereo PCM holding `frames` sample frames.
 // Empty when the data would not fit the format's 32-bit sizes.

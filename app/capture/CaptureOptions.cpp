@@ -51,8 +51,10 @@ std::string readCrf(const std::string& text, std::optional<int>& crf) {
 // What only a whole command line shows.
 std::string checkTogether(const CaptureOptions& options, bool outGiven) {
   if (options.to && *options.to <= options.from) return "--to must come after --from";
+  if (!options.work.empty() && options.parts == 1) return "--work holds the files of a part; give --part K/N";
   if (options.video.empty()) {
-    return options.crf ? "--crf sets a video's quality; give --video FILE" : "";
+    if (options.crf) return "--crf sets a video's quality; give --video FILE";
+    return options.preset.empty() ? "" : "--preset sets a video encoder's speed; give --video FILE";
   }
   if (outGiven) return "--out is the folder for PNG frames; --video writes one file";
   const std::optional<VideoFormat> format = videoFormatFor(options.video);
@@ -69,63 +71,54 @@ std::string checkTogether(const CaptureOptions& options, bool outGiven) {
   return {};
 }
 
+std::string readPreset(const std::string& text, std::string& preset) {
+  std::string names;
+  for (const char* known : encoderPresetNames) {
+    if (text == known) {
+      preset = text;
+      return {};
+    }
+    names += (names.empty() ? "" : ", ") + std::string(known);
+  }
+  return "--preset takes one of " + names + ", not \"" + text + "\"";
+}
+
+std::string readName(const char* option, const char* what, const std::string& text, std::string& target) {
+  if (text.empty()) return std::string(option) + " needs " + what;
+  target = text;
+  return {};
+}
+
 }  // namespace
 
 ParsedCaptureOptions parseCaptureOptions(const std::vector<std::string>& arguments) {
   ParsedCaptureOptions parsed;
-  CaptureOptions& options = parsed.options;
+  CaptureOptions& o = parsed.options;
   bool outGiven = false;
-  for (std::size_t i = 0; i < arguments.size() && parsed.ok(); ++i) {
-    std::string name = arguments[i];
-    std::optional<std::string> value;
-    if (const std::size_t equals = name.find('='); name.rfind("--", 0) == 0 && equals != std::string::npos) {
-      value = name.substr(equals + 1);
-      name.resize(equals);
-    }
-    if (name == "--help" || name == "-h") {
-      if (value) {
-        parsed.error = "--help takes no value";
-      } else {
-        options.help = true;
-      }
-      continue;
-    }
-    if (name != "--out" && name != "--fps" && name != "--from" && name != "--to" && name != "--size" &&
-        name != "--video" && name != "--crf" && name != "--part") {
-      parsed.error = name.rfind("-", 0) == 0 ? "unknown option " + name : "unexpected argument \"" + name + "\"";
-      continue;
-    }
-    if (!value) {
-      if (i + 1 >= arguments.size()) {
-        parsed.error = name + " needs a value";
-        continue;
-      }
-      value = arguments[++i];
-    }
-    if (name == "--out") {
-      if (value->empty()) parsed.error = "--out needs a folder";
-      options.out = *value;
-      outGiven = true;
-    } else if (name == "--video") {
-      if (value->empty()) parsed.error = "--video needs a file name";
-      options.video = *value;
-    } else if (name == "--crf") {
-      parsed.error = readCrf(*value, options.crf);
-    } else if (name == "--part") {
-      parsed.error = readPart(*value, options.part, options.parts);
-    } else if (name == "--fps") {
-      parsed.error = readFps(*value, options.fps);
-    } else if (name == "--from") {
-      parsed.error = readTime(name, *value, options.from);
-    } else if (name == "--to") {
-      double to = 0.0;
-      parsed.error = readTime(name, *value, to);
-      options.to = to;
-    } else {
-      parsed.error = readSize(*value, maxCaptureDimension, "1920x1080", options.width, options.height);
-    }
-  }
-  if (parsed.ok()) parsed.error = checkTogether(options, outGiven);
+  const std::vector<CommandOption> table = {
+      {"--help", "-h", false, [&o](const std::string&) { return o.help = true, std::string(); }},
+      {"--plan", nullptr, false, [&o](const std::string&) { return o.plan = true, std::string(); }},
+      {"--out", nullptr, true,
+       [&](const std::string& v) { return outGiven = true, readName("--out", "a folder", v, o.out); }},
+      {"--video", nullptr, true, [&o](const std::string& v) { return readName("--video", "a file name", v, o.video); }},
+      {"--work", nullptr, true, [&o](const std::string& v) { return readName("--work", "a folder", v, o.work); }},
+      {"--crf", nullptr, true, [&o](const std::string& v) { return readCrf(v, o.crf); }},
+      {"--preset", nullptr, true, [&o](const std::string& v) { return readPreset(v, o.preset); }},
+      {"--part", nullptr, true, [&o](const std::string& v) { return readPart(v, o.part, o.parts); }},
+      {"--fps", nullptr, true, [&o](const std::string& v) { return readFps(v, o.fps); }},
+      {"--from", nullptr, true, [&o](const std::string& v) { return readTime("--from", v, o.from); }},
+      {"--to", nullptr, true,
+       [&o](const std::string& v) {
+         double to = 0.0;
+         std::string error = readTime("--to", v, to);
+         o.to = to;
+         return error;
+       }},
+      {"--size", nullptr, true,
+       [&o](const std::string& v) { return readSize(v, maxCaptureDimension, "1920x1080", o.width, o.height); }},
+  };
+  parsed.error = readCommandLine(arguments, table);
+  if (parsed.ok()) parsed.error = checkTogether(o, outGiven);
   return parsed;
 }
 
@@ -139,12 +132,17 @@ std::string captureUsage() {
          "  --video FILE  a video instead, made by ffmpeg: .mp4 (H.264, AAC), .mkv (H.264, FLAC) or\n"
          "                .webm (VP9, Opus), all yuv420p, so the size must be even\n"
          "  --crf N       the video's quality, lower is better (default: 18 for H.264, 31 for VP9)\n"
+         "  --preset P    the encoder's speed: ultrafast, superfast, veryfast, faster, fast, medium, slow,\n"
+         "                slower or veryslow (default: the encoder's own, medium for H.264)\n"
          "  --part K/N    only the K-th of N equal ranges of the frames, numbered as in the whole capture;\n"
          "                with --video, a segment of pictures and FILE's name with .wav for its sound\n"
          "  --fps N       frames per second of music, 1 to 1000 (default: 60)\n"
          "  --from S      first frame at S seconds of music; the script still runs from 0 (default: 0)\n"
          "  --to S        stop before S seconds (default: at \"END\" or the end of the music)\n"
          "  --size WxH    picture size in pixels (default: 1920x1080)\n"
+         "  --work DIR    with --part, the part's files go into DIR: part-K/ for frames and music.wav, or\n"
+         "                segment-K with FILE's extension and segment-K.wav\n"
+         "  --plan        print what the command line would write, as JSON, and capture nothing\n"
          "  --help        this text\n"
          "\n"
          "The show's own output (its listing, \"Doing: \" lines, messages) goes to standard output as when\n"

@@ -2,6 +2,7 @@
 // show and at what size. Parsed without touching anything, so every answer can be tested.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -26,11 +27,18 @@ struct CaptureOptions {
   int height = 1080;
   std::string video;              // a video file to write instead of PNG frames; empty: frames
   std::optional<int> crf;         // the encoder's quality; none: the format's default
+  std::string preset;             // the encoder's speed, x264's names; empty: the encoder's default
   int part = 1;                   // the part-th of `parts` consecutive, equal ranges of the frames
   int parts = 1;
+  // Where a part's files go instead of --out or --video: part-K/ (frames and music.wav), or
+  // segment-K.EXT and segment-K.wav. Empty: the part writes where a whole capture would.
+  std::string work;
+  bool plan = false;              // print the plan as JSON and capture nothing
   bool help = false;
-  // Not on the command line: draws the frames and writes nothing, to time drawing alone.
+  // Not on the command line: draws the frames and writes nothing, to time drawing alone; with
+  // `keep`, each picture is read back into it, to time writing alone.
   bool drawOnly = false;
+  std::vector<std::vector<std::uint8_t>>* keep = nullptr;
 };
 
 struct ParsedCaptureOptions {

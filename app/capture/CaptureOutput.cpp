@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <csignal>
 #include <cstring>
 
 #include "app/capture/CaptureFiles.h"
@@ -27,23 +26,24 @@ std::string systemError(const std::string& what, const fs::path& path) {
 class PngFrames : public CaptureOutput {
  public:
   PngFrames(fs::path folder, int width, int height)
-      : queueOfFrames(frameWorkerCount(), frameWorkerCount() + 2,
+      : watching((interruptions::watch(), true)),
+        queueOfFrames(frameWorkerCount(), frameWorkerCount() + 2,
                       [folder = std::move(folder), width, height](std::uint64_t index,
                                                                   const std::vector<std::uint8_t>& picture,
                                                                   std::string& error) {
                         // Frames are many and small: each is renamed when whole rather than tracked.
                         const fs::path name = folder / frameFileName(index);
                         const fs::path part = folder / (frameFileName(index) + ".part");
-                        if (!writeFramePng(part.string(), picture.data(), width, height, error)) {
-                          unlink(part.c_str());
-                          return false;
-                        }
-                        if (std::rename(part.c_str(), name.c_str()) != 0) {
+                        // An interruption removes it with the rest in flight.
+                        const int slot = interruptions::claimSlot(part.string());
+                        bool ok = writeFramePng(part.string(), picture.data(), width, height, error);
+                        if (ok && std::rename(part.c_str(), name.c_str()) != 0) {
                           error = systemError("rename", part);
-                          unlink(part.c_str());
-                          return false;
+                          ok = false;
                         }
-                        return true;
+                        if (!ok) unlink(part.c_str());
+                        interruptions::releaseSlot(slot);
+                        return ok;
                       }) {}
 
   std::vector<std::uint8_t>* take() override { return queueOfFrames.take(); }
@@ -55,6 +55,7 @@ class PngFrames : public CaptureOutput {
   }
 
  private:
+  bool watching;
   FrameQueue queueOfFrames;
 };
 
@@ -73,8 +74,6 @@ class VideoFile : public CaptureOutput {
     close(probe);
     job.output = file.temporary().string();
     if (!encoder.start(ffmpeg, ffmpegArguments(job), error)) return false;
-    started = encoder.process();
-    interruptions::setRunningProcess(started);
     writer = std::make_unique<FrameQueue>(
         1, 3, [this](std::uint64_t, const std::vector<std::uint8_t>& picture, std::string& writeError) {
           return encoder.write(picture.data(), picture.size(), writeError);
@@ -92,30 +91,23 @@ class VideoFile : public CaptureOutput {
       return false;
     }
     writer.reset();
-    const bool encoded = encoder.finish(error);
-    interruptions::setRunningProcess(-1);
-    started = -1;
-    return encoded && file.complete(error);
+    return encoder.finish(error) && file.complete(error);
   }
 
   void abandon() override {
     if (writer) {
-      // The encoder goes first, so a writer blocked on its pipe is let go; the writer then finds it
-      // gone and waits for it.
-      if (started > 0) kill(started, SIGKILL);
+      // The encoder goes first, so a writer blocked on its pipe is let go.
+      encoder.stop();
       std::string ignored;
       writer->finish(ignored);
       writer.reset();
     }
     encoder.abort();
-    interruptions::setRunningProcess(-1);
-    started = -1;
   }
 
  private:
   TemporaryFile file;
   EncoderPipe encoder;
-  pid_t started = -1;
   std::unique_ptr<FrameQueue> writer;
 };
 

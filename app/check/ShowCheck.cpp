@@ -5,10 +5,12 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <tuple>
 
 #include "app/check/ResourceProbe.h"
 #include "app/check/ScriptCheck.h"
+#include "app/common/CommandLine.h"
 #include "app/common/HeadlessContext.h"
 #include "audio/DecodedMusic.h"
 #include "timeline/Player.h"
@@ -75,15 +77,21 @@ std::string formatFinding(const Finding& finding) {
 }
 
 int runCheck(const std::vector<std::string>& arguments) {
-  if (arguments.size() > 1 || (arguments.size() == 1 && arguments[0].starts_with("-"))) {
-    std::fprintf(stderr, "usage: glowmarch --check [SHOW-FOLDER]\n");
+  std::optional<std::string> folder;
+  const std::string problem = readCommandLine(arguments, {}, [&folder](const std::string& word) {
+    if (folder) return "one show folder at most, not also \"" + word + "\"";
+    folder = word;
+    return std::string();
+  });
+  if (!problem.empty()) {
+    std::fprintf(stderr, "glowmarch --check: %s\nusage: glowmarch --check [SHOW-FOLDER]\n", problem.c_str());
     return 2;
   }
-  if (arguments.size() == 1) {
+  if (folder) {
     std::error_code error;
-    fs::current_path(arguments[0], error);
+    fs::current_path(*folder, error);
     if (error) {
-      std::fprintf(stderr, "glowmarch --check: cannot enter %s: %s\n", arguments[0].c_str(), error.message().c_str());
+      std::fprintf(stderr, "glowmarch --check: cannot enter %s: %s\n", folder->c_str(), error.message().c_str());
       return 2;
     }
   }

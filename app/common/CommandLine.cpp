@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <optional>
 
 namespace glowmarch {
 
@@ -39,6 +40,40 @@ std::string readSize(const std::string& text, int maxDimension, const char* exam
   if (w < 1 || h < 1 || w > maxDimension || h > maxDimension) return bad;
   width = static_cast<int>(w);
   height = static_cast<int>(h);
+  return {};
+}
+
+std::string readCommandLine(const std::vector<std::string>& arguments, const std::vector<CommandOption>& options,
+                            const ReadValue& word) {
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    std::string name = arguments[i];
+    std::optional<std::string> value;
+    if (const std::size_t equals = name.find('='); name.rfind("--", 0) == 0 && equals != std::string::npos) {
+      value = name.substr(equals + 1);
+      name.resize(equals);
+    }
+    const CommandOption* option = nullptr;
+    for (const CommandOption& candidate : options) {
+      if (name == candidate.name || (candidate.alias != nullptr && name == candidate.alias)) option = &candidate;
+    }
+    std::string error;
+    if (option == nullptr) {
+      // "-" alone names standard input or output by custom: a word, not an option.
+      if (name.size() > 1 && name[0] == '-') return "unknown option " + name;
+      if (!word) return "unexpected argument \"" + arguments[i] + "\"";
+      error = word(arguments[i]);
+    } else if (!option->takesValue) {
+      if (value) return name + " takes no value";
+      error = option->read(std::string());
+    } else {
+      if (!value) {
+        if (i + 1 >= arguments.size()) return name + " needs a value";
+        value = arguments[++i];
+      }
+      error = option->read(*value);
+    }
+    if (!error.empty()) return error;
+  }
   return {};
 }
 

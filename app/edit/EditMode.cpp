@@ -45,11 +45,6 @@ double secondsSince(Clock::time_point start) {
 // figure of the work than the wall clock.
 double processSeconds() { return system::processCpuSeconds(); }
 
-// The script's "END" pauses the edit mode where it falls instead of ending the process: the show
-// is being written, and its end is one more place to look at.
-bool endReached = false;
-void noteEnd(int) { endReached = true; }
-
 // The player's audio boxes would stop every rebuild; in the edit mode they are messages.
 void noteBox(const char* text, const char* caption) {
   std::fprintf(stderr, "%s: %s\n", caption, text);
@@ -216,12 +211,14 @@ void EditSession::rebuild(std::uint64_t frame, bool pause) {
   clearShowState();
   if (builtOnce) renewContext();
   builtOnce = true;
-  endReached = false;
   showMessages().clear();
 
   // The clock stands at 0 when the show starts, as in a capture.
   frameClock.emplace();
-  player = std::make_unique<Player>(AudioOpener([] { return std::make_unique<audio::ManualDevice>(); }), music);
+  // The script's "END" pauses the edit mode where it falls: the show is being written, and its end is
+  // one more place to look at.
+  player = std::make_unique<Player>(AudioOpener([] { return std::make_unique<audio::ManualDevice>(); }), music,
+                                    Player::AtEnd::goOn);
   if (!music && player->stream) music = player->stream->sharedMusic();
   const double startUp = secondsSince(start);
   seekFrames(*player, *frameClock, 0, frame, editFps);
@@ -466,7 +463,7 @@ void EditSession::afterFrame() {
     listFindings();
   }
   if (paused) return;
-  if (endReached) {
+  if (player->ended) {
     pause();
     showMessages().note("edit: the script's END; paused here");
     return;
@@ -491,7 +488,6 @@ int EditSession::run() {
   Platform hooks = platform();
   hooks.showMessage = noteBox;
   setPlatform(hooks);
-  setProcessEnd(noteEnd);
   keepLastGoodPrograms(true);
   output = audio::AudioDevice::openDefault();
   if (!output) showMessages().note("edit: no sound output; the music is followed silently");

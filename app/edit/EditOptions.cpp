@@ -1,7 +1,5 @@
 #include "app/edit/EditOptions.h"
 
-#include <optional>
-
 #include "app/common/CommandLine.h"
 
 namespace glowmarch {
@@ -22,46 +20,26 @@ std::string readAt(const std::string& text, double& seconds) {
 
 ParsedEditOptions parseEditOptions(const std::vector<std::string>& arguments) {
   ParsedEditOptions parsed;
-  EditOptions& options = parsed.options;
+  EditOptions& o = parsed.options;
   bool editOnly = false;  // an option that means something only in the edit mode was given
-  for (std::size_t i = 0; i < arguments.size() && parsed.ok(); ++i) {
-    std::string name = arguments[i];
-    std::optional<std::string> value;
-    if (const std::size_t equals = name.find('='); name.rfind("--", 0) == 0 && equals != std::string::npos) {
-      value = name.substr(equals + 1);
-      name.resize(equals);
-    }
-    const bool takesValue = name == "--at" || name == "--size";
-    if (name != "--help" && name != "-h" && name != "--edit" && name != "--paused" && !takesValue) {
-      parsed.error = name.rfind("-", 0) == 0 ? "unknown option " + name : "unexpected argument \"" + name + "\"";
-      break;
-    }
-    if (!takesValue) {
-      if (value) {
-        parsed.error = name + " takes no value";
-      } else if (name == "--edit") {
-        options.edit = true;
-      } else if (name == "--paused") {
-        options.paused = true;
-        editOnly = true;
-      } else {
-        options.help = true;
-      }
-      continue;
-    }
-    if (!value) {
-      if (i + 1 >= arguments.size()) {
-        parsed.error = name + " needs a value";
-        break;
-      }
-      value = arguments[++i];
-    }
-    editOnly = true;
-    parsed.error = name == "--at"
-                       ? readAt(*value, options.at)
-                       : readSize(*value, maxEditDimension, "1280x720", options.width, options.height);
-  }
-  if (parsed.ok() && editOnly && !options.edit && !options.help) {
+  const auto flag = [&editOnly](bool& target, bool onlyEdit) {
+    return [&target, &editOnly, onlyEdit](const std::string&) {
+      target = true;
+      editOnly = editOnly || onlyEdit;
+      return std::string();
+    };
+  };
+  parsed.error = readCommandLine(
+      arguments,
+      {{"--help", "-h", false, flag(o.help, false)},
+       {"--edit", nullptr, false, flag(o.edit, false)},
+       {"--paused", nullptr, false, flag(o.paused, true)},
+       {"--at", nullptr, true, [&](const std::string& v) { return editOnly = true, readAt(v, o.at); }},
+       {"--size", nullptr, true, [&](const std::string& v) {
+          editOnly = true;
+          return readSize(v, maxEditDimension, "1280x720", o.width, o.height);
+        }}});
+  if (parsed.ok() && editOnly && !o.edit && !o.help) {
     parsed.error = "--at, --paused and --size go with --edit";
   }
   return parsed;

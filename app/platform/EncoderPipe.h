@@ -5,6 +5,7 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -14,7 +15,8 @@ namespace glowmarch {
 std::string findProgram(const std::string& name);
 
 // One encoder process with a pipe to its standard input and its messages kept in an unnamed file.
-// It dies with the thread that started it, so start it from the thread that lives longest.
+// It dies with the thread that started it, so start it from the thread that lives longest. Only this
+// object kills and reaps it, so its process id never names another process.
 class EncoderPipe {
  public:
   EncoderPipe() = default;
@@ -30,14 +32,15 @@ class EncoderPipe {
   bool finish(std::string& error);
   // Kills it and waits: nothing it was making is complete.
   void abort();
-
-  pid_t process() const { return child; }
+  // Kills it without waiting, from any thread: a write blocked on its pipe then fails.
+  void stop();
 
  private:
   bool wait(std::string& error);
   std::string lastMessage() const;
 
   std::string name;
+  std::mutex reaping;  // held while the process id is used or given up
   pid_t child = -1;
   int input = -1;
   int messages = -1;

@@ -51,14 +51,17 @@ bool EncoderPipe::start(const std::string& program, const std::vector<std::strin
   // An encoder that goes away shows up as a failed write, not as the end of this program.
   std::signal(SIGPIPE, SIG_IGN);
   name = std::filesystem::path(program).filename().string();
-  // The encoder's messages go to a file of no name: nothing is left behind, whatever happens.
+  // The encoder's messages go to a file whose name goes at once: nothing is left behind, whatever
+  // happens. Made and unlinked rather than O_TMPFILE, which not every file system offers.
   const char* temporary = std::getenv("TMPDIR");
-  std::string folder = temporary != nullptr && temporary[0] != '\0' ? temporary : "/tmp";
-  messages = open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  std::string pattern = std::string(temporary != nullptr && temporary[0] != '\0' ? temporary : "/tmp") +
+                        "/glowmarch-encoder-XXXXXX";
+  messages = mkostemp(pattern.data(), O_CLOEXEC);
   if (messages < 0) {
-    error = "cannot make a file for " + name + "'s messages in " + folder + ": " + std::strerror(errno);
+    error = "cannot make a file for " + name + "'s messages as " + pattern + ": " + std::strerror(errno);
     return false;
   }
+  unlink(pattern.c_str());
   int ends[2];
   if (pipe2(ends, O_CLOEXEC) != 0) {
     error = std::string("cannot make a pipe: ") + std::strerror(errno);
@@ -141,11 +144,10 @@ void EncoderPipe::abort() {
     close(input);
     input = -1;
   }
+  stop();
   if (child > 0) {
-    kill(child, SIGKILL);
-    while (waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
-    }
-    child = -1;
+    std::string ignored;
+    wait(ignored);
   }
   if (messages >= 0) {
     close(messages);
@@ -153,13 +155,25 @@ void EncoderPipe::abort() {
   }
 }
 
+void EncoderPipe::stop() {
+  std::lock_guard<std::mutex> hold(reaping);
+  // Not yet reaped: the id is still the encoder's, if only as a zombie.
+  if (child > 0) kill(child, SIGKILL);
+}
+
 bool EncoderPipe::wait(std::string& error) {
-  int status = 0;
-  pid_t waited;
+  // Waited for without reaping, so that stop() from another thread meanwhile still names it.
+  siginfo_t ended{};
+  int waited;
   do {
-    waited = waitpid(child, &status, 0);
+    waited = waitid(P_PID, static_cast<id_t>(child), &ended, WEXITED | WNOWAIT);
   } while (waited < 0 && errno == EINTR);
-  child = -1;
+  int status = 0;
+  {
+    std::lock_guard<std::mutex> hold(reaping);
+    if (waited == 0) waited = waitpid(child, &status, 0) == child ? 0 : -1;
+    child = -1;
+  }
   if (waited < 0) {
     error = "lost track of " + name + ": " + std::strerror(errno);
     return false;

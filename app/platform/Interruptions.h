@@ -1,8 +1,6 @@
-// What an interrupted capture (SIGINT, SIGTERM, SIGHUP) removes and kills before it ends as the signal
-// asks: its temporary files and its encoder (POSIX signal handlers, in InterruptionsPosix.cpp).
+// What an interrupted capture (SIGINT, SIGTERM, SIGHUP) removes before it ends as the signal asks: its
+// temporary files (POSIX signal handlers, in InterruptionsPosix.cpp). Its encoder dies with it.
 #pragma once
-
-#include <sys/types.h>
 
 #include <string>
 
@@ -14,7 +12,5 @@ void watch();
 // when none is free (the file is then left behind by an interruption).
 int claimSlot(const std::string& path);
 void releaseSlot(int slot);
-// The process to kill on interruption; -1 for none.
-void setRunningProcess(pid_t process);
 
 }  // namespace glowmarch::interruptions

@@ -12,18 +12,15 @@ namespace glowmarch::interruptions {
 
 namespace {
 
-// What an interruption removes and kills, kept where a signal handler may read it: fixed arrays,
-// filled before they are marked in use.
-constexpr int temporarySlots = 8;
+// What an interruption removes, kept where a signal handler may read it: fixed arrays, filled before
+// they are marked in use. Enough for a frame in flight on each writer, the sound and the video.
+constexpr int temporarySlots = 64;
 constexpr std::size_t pathBytes = 4096;
 char temporaryPaths[temporarySlots][pathBytes];
 std::atomic<bool> slotInUse[temporarySlots];
-std::atomic<pid_t> runningProcess{-1};
 std::mutex slotLock;
 
 extern "C" void removeTemporaries(int signal) {
-  const pid_t process = runningProcess.load();
-  if (process > 0) kill(process, SIGKILL);
   for (int i = 0; i < temporarySlots; ++i) {
     if (slotInUse[i].load()) unlink(temporaryPaths[i]);
   }
@@ -64,7 +61,5 @@ int claimSlot(const std::string& text) {
 void releaseSlot(int slot) {
   if (slot >= 0) slotInUse[slot].store(false);
 }
-
-void setRunningProcess(pid_t process) { runningProcess.store(process); }
 
 }  // namespace glowmarch::interruptions

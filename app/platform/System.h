@@ -11,6 +11,8 @@ namespace glowmarch::system {
 void ignoreBrokenPipes();
 // CPU seconds of the whole process, its GL driver's threads included.
 double processCpuSeconds();
+// CPU seconds of the child processes that ended and were waited for.
+double childrenCpuSeconds();
 // CPU seconds of the calling thread alone.
 double threadCpuSeconds();
 // Standard error is a terminal a person watches (progress may redraw its line).

@@ -1,5 +1,6 @@
 #include "app/platform/System.h"
 
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -35,6 +36,13 @@ ssize_t writeThrough(void*, const char* bytes, std::size_t size) {
 void ignoreBrokenPipes() { std::signal(SIGPIPE, SIG_IGN); }
 
 double processCpuSeconds() { return seconds(CLOCK_PROCESS_CPUTIME_ID); }
+
+double childrenCpuSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_CHILDREN, &usage);
+  const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec * 1e-6; };
+  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
 
 double threadCpuSeconds() { return seconds(CLOCK_THREAD_CPUTIME_ID); }
 

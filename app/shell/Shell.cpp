@@ -39,8 +39,12 @@ int runShell(const ShowMaker& makeShow) {
       if (shell.keys[virtualKeyEscape]) {
         done = true;
       } else {
-        if (!show->runFrame()) done = true;
-        SDL_GL_SwapWindow(shell.window);
+        // A frame that ended the show (the script's "END") drew nothing to show.
+        if (show->runFrame()) {
+          SDL_GL_SwapWindow(shell.window);
+        } else {
+          done = true;
+        }
       }
     }
     // Restarts are taken even while minimised.

@@ -31,8 +31,7 @@ bool createWindow();
 // Releases whatever of context, window and display mode is held; the display connection stays.
 void killWindow();
 // Leaves full screen, giving the desktop its own display mode back, and shows the cursor. Also runs at
-// exit: the script's "END" ends the process inside a frame, and unlike Windows, X keeps a switched mode
-// after its program is gone.
+// exit: unlike Windows, X keeps a switched mode after its program is gone.
 void restoreDisplay();
 // One event other than SDL_QUIT, as the window procedure takes it.
 void handleEvent(const SDL_Event& event);

@@ -149,8 +149,8 @@ void exitWhilePlaying() {
   auto stream = device->createStream((fixtures + "tone440.mp3").c_str());
   if (!stream || !stream->play()) std::exit(3);
   if (!heardPast(*stream, 0)) std::exit(4);
-  // As the script's "END" does: exit with the device playing and nothing freed (still reachable,
-  // as the Player is from the shell).
+  // A process that exits with the device playing and nothing freed (still reachable, as a Player
+  // is from a program that never destroys it).
   static AudioDevice* keptDevice = device.release();
   static MusicStream* keptStream = stream.release();
   (void)keptDevice;

@@ -342,24 +342,43 @@ TEST_F(PlayerFrame, TheDefaultOutputPlaysTheMusicAndTheFrameFollowsIt) {
   EXPECT_EQ(std::max_element(std::begin(musicData), std::end(musicData)) - std::begin(musicData), 5);
 }
 
-void endWhilePlaying() {
-  auto* player = new Player();  // the default output: SDL's dummy driver here
-  static Player* kept = player;  // reachable, as the shell's Player is, when END exits
-  (void)kept;
-  if (!player->stream || !heardPast(*player->stream, 0.01)) std::exit(3);
-  clockNow += 100;
-  player->runFrame();  // runs "END", stamped 0.01
-  std::exit(4);
-}
+TEST_F(PlayerFrame, TheScriptsEndStopsTheShowWhereItStandsOrIsOnlyNotedForAShowThatPlaysOn) {
+  const char* script = "1 x END\n1 b new demoeffect\n";
+  folder.write("data/vesperscript.txt", script);
+  auto player = start(manualOutput());
+  Probe probe;
+  player->scene = {&probe};
+  clockNow = 51500;
+  CaptureStdout();
+  EXPECT_FALSE(player->runFrame());
+  EXPECT_EQ(GetCapturedStdout(), "Doing: 1 x END\n") << "nothing after the END runs";
+  EXPECT_TRUE(player->ended);
+  EXPECT_EQ(effects.find("b"), nullptr);
+  EXPECT_TRUE(probe.matrices.empty()) << "the frame of the END draws nothing";
+  clockNow = 53000;
+  EXPECT_FALSE(player->runFrame());
+  EXPECT_FALSE(player->advanceFrame());
+  EXPECT_TRUE(probe.matrices.empty());
 
-using PlayerEndDeathTest = PlayerFrame;
+  // Among the start-up lines: the listing stops there and the music is not even looked for.
+  folder.write("data/vesperscript.txt", "-2 a new demoeffect\n-1 x END\n-1 c new demoeffect\n");
+  messages.clear();
+  player = start(manualOutput());
+  EXPECT_EQ(listing, "-2 a new demoeffect -2.000000\n-1 x END -1.000000\n");
+  EXPECT_TRUE(messages.empty()) << messages[0].text;
+  EXPECT_EQ(effects.find("c"), nullptr);
+  EXPECT_FALSE(player->runFrame());
 
-TEST_F(PlayerEndDeathTest, EndExitsCleanlyWhileTheMusicPlays) {
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
-  setenv("SDL_AUDIODRIVER", "dummy", 1);
-  withMusic();
-  folder.write("data/vesperscript.txt", "0.01 x END\n");
-  EXPECT_EXIT(endWhilePlaying(), ::testing::ExitedWithCode(0), "");
+  // A show that plays on past its END (the edit mode's) only notes it.
+  folder.write("data/vesperscript.txt", script);
+  CaptureStdout();
+  player = std::make_unique<Player>(manualOutput(), nullptr, Player::AtEnd::goOn);
+  GetCapturedStdout();
+  player->scene = {&probe};
+  EXPECT_FALSE(player->ended);
+  EXPECT_EQ(frameAt(*player, 51500), "Doing: 1 x END\nDoing: 1 b new demoeffect\n");
+  EXPECT_TRUE(player->ended);
+  EXPECT_EQ(probe.matrices.size(), 1u);
 }
 
 }  // namespace

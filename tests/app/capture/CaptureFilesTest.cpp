@@ -110,29 +110,35 @@ TEST(CapturePng, RowsReadBackBottomUpAreStoredTopRowFirstWithoutAlpha) {
 TEST(CaptureFolder, IsMadeWithItsParentsAndRefusedWhenItIsAFileLiesUnderAFileOrHoldsFrames) {
   ScratchFolder folder;
   std::string error;
-  EXPECT_TRUE(prepareCaptureFolder("a/b/c", error)) << error;
+  EXPECT_TRUE(prepareCaptureFolder("a/b/c", ".unfinished", error)) << error;
   EXPECT_TRUE(std::filesystem::is_directory("a/b/c"));
-  EXPECT_TRUE(prepareCaptureFolder("a/b/c", error)) << "an existing empty folder: " << error;
+  EXPECT_TRUE(prepareCaptureFolder("a/b/c", ".unfinished", error)) << "an existing empty folder: " << error;
 
   folder.write("plain", "x");
-  EXPECT_FALSE(prepareCaptureFolder("plain", error));
+  EXPECT_FALSE(prepareCaptureFolder("plain", ".unfinished", error));
   EXPECT_NE(error.find("cannot make the folder plain"), std::string::npos) << error;
-  EXPECT_FALSE(prepareCaptureFolder("plain/sub", error));
+  EXPECT_FALSE(prepareCaptureFolder("plain/sub", ".unfinished", error));
   EXPECT_NE(error.find("cannot make the folder plain/sub"), std::string::npos) << error;
 
   // A folder with other files is fine; frames of an earlier capture are not overwritten or mixed in.
   folder.write("out/notes.txt", "x");
   folder.write("out/frame12.png", "x");
   folder.write("out/frame000000.png.part", "x");
-  EXPECT_TRUE(prepareCaptureFolder("out", error)) << error;
+  EXPECT_TRUE(prepareCaptureFolder("out", ".unfinished", error)) << error;
   folder.write("out/frame000017.png", "x");
-  EXPECT_FALSE(prepareCaptureFolder("out", error));
+  EXPECT_FALSE(prepareCaptureFolder("out", ".unfinished", error));
   EXPECT_NE(error.find("out already holds frames (frame000017.png)"), std::string::npos) << error;
   EXPECT_EQ(readBytes("out/frame000017.png").size(), 1u) << "the old frame is left alone";
+  // Unless they are marked as those of a capture that never completed: they make way.
+  folder.write("out/.unfinished", "");
+  EXPECT_TRUE(prepareCaptureFolder("out", ".unfinished", error)) << error;
+  EXPECT_FALSE(std::filesystem::exists("out/frame000017.png"));
+  EXPECT_FALSE(std::filesystem::exists("out/frame000000.png.part"));
+  EXPECT_TRUE(std::filesystem::exists("out/notes.txt"));
 
   // Writability is tried where the music will go.
   std::filesystem::create_directories("blocked/music.wav");
-  EXPECT_FALSE(prepareCaptureFolder("blocked", error));
+  EXPECT_FALSE(prepareCaptureFolder("blocked", ".unfinished", error));
   EXPECT_NE(error.find("cannot write blocked/music.wav"), std::string::npos) << error;
 }
 

@@ -95,6 +95,10 @@ TEST(CaptureOptions, BadValuesAndUnknownWordsAreRefusedWithTheOffendingText) {
       {{"--video", "show.mp4", "--crf", "52"}, "libx264 goes from 0 to 51"},
       {{"--video", "show.webm", "--crf", "64"}, "not \"64\""},
       {{"--crf", "20"}, "give --video FILE"},
+      {{"--preset", "fast"}, "give --video FILE"},
+      {{"--video", "show.mp4", "--preset", "quick"}, "ultrafast, superfast"},
+      {{"--work", "parts"}, "give --part K/N"},
+      {{"--plan=yes"}, "--plan takes no value"},
   };
   for (const Case& bad : cases) {
     const ParsedCaptureOptions parsed = parseCaptureOptions(bad.arguments);
@@ -117,13 +121,20 @@ TEST(CaptureOptions, AVideoTakesItsQualityAndAPartIsTheKthOfN) {
   EXPECT_FALSE(whole.options.crf.has_value()) << "the format's own default";
   EXPECT_EQ(whole.options.part, 1);
   EXPECT_EQ(whole.options.parts, 1);
+  EXPECT_EQ(whole.options.preset, "") << "the encoder's own speed";
+  const ParsedCaptureOptions farmed = parse({"--video", "s.mp4", "--preset=veryfast", "--part", "1/2", "--work", "w",
+                                             "--plan"});
+  ASSERT_TRUE(farmed.ok()) << farmed.error;
+  EXPECT_EQ(farmed.options.preset, "veryfast");
+  EXPECT_EQ(farmed.options.work, "w");
+  EXPECT_TRUE(farmed.options.plan);
 }
 
 TEST(CaptureOptions, TheUsageNamesEveryOptionAndItsDefault) {
   const std::string usage = captureUsage();
   for (const char* word : {"--out DIR", "--fps N", "--from S", "--to S", "--size WxH", "--help", "default: 60",
                            "default: 1920x1080", "\"END\"", "music.wav", "frame000000.png", "--video FILE",
-                           "--crf N", "--part K/N"}) {
+                           "--crf N", "--part K/N", "--preset P", "--work DIR", "--plan"}) {
     EXPECT_NE(usage.find(word), std::string::npos) << word;
   }
 }

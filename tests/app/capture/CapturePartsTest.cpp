@@ -103,14 +103,57 @@ TEST(CaptureParts, BadPartsAndAFailingPartAreRefusedWithTheirReason) {
   const ProgramRun run = runIn(show, quoted(farm) + " -j 2 --capture " + quoted(failing) + " --" + span + " --out farmed",
                                scratch.path());
   EXPECT_EQ(run.exitCode, 1);
-  EXPECT_NE(run.err.find("part 2: the disk is full"), std::string::npos) << run.err;
-  EXPECT_NE(run.err.find("capture-farm: part 2/2 failed (exit status 1)"), std::string::npos) << run.err;
-  EXPECT_FALSE(fs::exists(show / "farmed" / frameFileName(0))) << "nothing that looks finished";
+  EXPECT_NE(run.err.find("part 2 on this machine: the disk is full"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("capture-farm: part 2/2 failed on this machine (exit status 1)"), std::string::npos)
+      << run.err;
+  EXPECT_NE(run.err.find("the 1 finished part (1) are kept"), std::string::npos) << run.err;
+  EXPECT_FALSE(fs::exists(show / "farmed")) << "nothing that looks finished";
+
+  // Resumed with the same options: the finished part is reused, the rest run, the whole joined.
+  const ProgramRun resumed = runIn(show, quoted(farm) + " --resume -j 2 --capture " + quoted(captureBinary) + " --" +
+                                             span + " --out farmed", scratch.path());
+  ASSERT_EQ(resumed.exitCode, 0) << resumed.err;
+  EXPECT_NE(resumed.err.find("reusing 1 finished part of 2: 1"), std::string::npos) << resumed.err;
+  EXPECT_EQ(hashes(show / "farmed").size(), 46u);
+  for (const auto& entry : fs::directory_iterator(show)) {
+    EXPECT_EQ(entry.path().filename().string().rfind(".capture-farm", 0), std::string::npos) << "work folder left";
+  }
 
   const ProgramRun refused = runIn(show, quoted(farm) + " -j 2 --capture " + quoted(captureBinary) + " -- --fps fast",
                                    scratch.path());
   EXPECT_EQ(refused.exitCode, 2);
   EXPECT_NE(refused.err.find("--fps takes a whole number"), std::string::npos) << refused.err;
+}
+
+// Names that a template or a shell would take for code: quotes, GNU parallel's {} and {= =} (Perl),
+// $, `, ':' (a protocol to ffmpeg), a leading '-' and letters beyond ASCII.
+TEST(CaptureParts, HostileShowAndOutputNamesAreDataThroughTheCaptureAndTheFarm) {
+  ScratchFolder scratch;
+  const fs::path base = scratch.path() / "it's {} {.} {=system(\"touch pwned\")=} $HOME `touch pwned` a:b \xc3\xbc";
+  const fs::path show = writeShow(base);
+  const std::string capture = quoted(captureBinary) + span;
+  const ProgramRun whole = runIn(show, capture + " --out whole", scratch.path());
+  ASSERT_EQ(whole.exitCode, 0) << whole.err;
+  const auto wholeFiles = hashes(show / "whole");
+
+  const std::string frames = "-cap{} {=system(\"touch pwned\")=} $x: \xc3\xa9";
+  const ProgramRun farmed = runIn(show, quoted(farm) + " -j 2 --capture " + quoted(captureBinary) + " --" + span +
+                                            " --out " + testing::quoted(frames), scratch.path());
+  ASSERT_EQ(farmed.exitCode, 0) << farmed.err;
+  EXPECT_EQ(hashes(show / frames), wholeFiles);
+
+  const std::string video = "v:{}{=system(\"touch pwned\")=}.mkv";
+  for (const std::string& how : {capture, quoted(farm) + " -j 2 --capture " + quoted(captureBinary) + " --" + span}) {
+    fs::remove(show / video);
+    const ProgramRun made = runIn(show, how + " --video " + testing::quoted(video), scratch.path());
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+    const ProgramRun probe = runIn(show, "ffprobe -v error -count_frames -show_entries stream=nb_read_frames "
+                                         "-of csv=p=0 " + testing::quoted("file:" + video), scratch.path());
+    EXPECT_EQ(probe.out.rfind("45\n", 0), 0u) << how << ": " << probe.out << probe.err;
+  }
+  for (const fs::path& folder : {show, base, scratch.path(), fs::current_path()}) {
+    EXPECT_FALSE(fs::exists(folder / "pwned")) << "a name was run as code in " << folder;
+  }
 }
 
 }  // namespace

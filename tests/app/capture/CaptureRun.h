@@ -23,7 +23,12 @@ inline std::string readText(const std::filesystem::path& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-inline std::string quoted(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
+// A word for the shell, whatever it holds.
+inline std::string quoted(const std::filesystem::path& path) {
+  std::string word = "'";
+  for (const char c : path.string()) word += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return word + "'";
+}
 
 struct ProgramRun {
   int exitCode = -1;

@@ -131,7 +131,8 @@ TEST_F(CaptureRun, TheScriptsEndLeavesWholeFramesUprightAndAWholeWavAndExitsClea
   const ProgramRun run = capture(show, "--fps 30 --to 2 --size 64x36 --out frames", scratch.path());
   EXPECT_EQ(run.exitCode, 0) << run.err;
   EXPECT_NE(run.out.find("Doing: 0.5 show END\n"), std::string::npos) << run.out;
-  EXPECT_NE(run.err.find("the script's END ended the show; 16 of 60 frames written"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("the script's END ended the show at 0.533 s; 16 of 60 frames written"), std::string::npos)
+      << run.err;
 
   // Frame 15 stands at 0.5 s, not past it; frame 16 runs the END before it draws.
   const auto files = hashes(show / "frames");
@@ -149,11 +150,20 @@ TEST_F(CaptureRun, TheScriptsEndLeavesWholeFramesUprightAndAWholeWavAndExitsClea
     EXPECT_EQ(bottom[0] + bottom[1] + bottom[2], 0) << n;
   }
 
-  // Written before the first frame, for the whole span asked for: two seconds of silence.
+  // For the whole span asked for, as without the END: two seconds of silence.
   const std::string wav = readText(show / "frames" / captureWavName);
   ASSERT_EQ(wav.size(), wavHeaderSize + 2 * 44100 * 4);
   EXPECT_EQ(littleWord(wav, 4), wav.size() - 8);
   EXPECT_EQ(wav.find_first_not_of('\0', wavHeaderSize), std::string::npos);
+
+  // An END before the first frame to write is a capture that cannot be made.
+  const ProgramRun late = capture(show, "--fps 30 --from 1 --to 2 --size 64x36 --out late", scratch.path());
+  EXPECT_EQ(late.exitCode, 1);
+  EXPECT_NE(late.err.find("glowmarch-capture: the show ends at 0.533 s, before the capture's first frame at 1.000 s; "
+                          "nothing written\n"),
+            std::string::npos)
+      << late.err;
+  EXPECT_TRUE(fs::is_empty(show / "late"));
 
   // Without --to nothing would end a show without music.
   const ProgramRun endless = capture(show, "--fps 30 --size 64x36 --out endless", scratch.path());
@@ -179,6 +189,26 @@ TEST_F(CaptureRun, WithNoDisplayAtAllItDrawsThroughTheOffscreenDriver) {
   bool drawn = false;
   for (std::size_t i = 0; i < last.pixels.size() && !drawn; i += 4) drawn = last.pixels[i] + last.pixels[i + 2] > 60;
   EXPECT_TRUE(drawn) << "the fade-in has begun at 1 s";
+}
+
+TEST_F(CaptureRun, InterruptedMidwayItLeavesNoPartFileAndARerunIntoTheSameFolderIsAccepted) {
+  const fs::path out = scratch.path() / "frames";
+  const std::string command = testing::quoted(testing::captureBinary) + " --fps 30 --to 60 --size 320x180 --out " +
+                              testing::quoted(out);
+  // Interrupted once frames are being written.
+  const ProgramRun run = testing::runIn(
+      showcase, "{ (exec " + command + ") & pid=$!; until [ -e " + testing::quoted(out / frameFileName(20)) +
+                    " ] || ! kill -0 $pid 2>/dev/null; do sleep 0.05; done; kill -TERM $pid; wait $pid; "
+                    "echo \"status $?\" >&2; }",
+      scratch.path());
+  EXPECT_NE(run.err.find("status 143"), std::string::npos) << "ended by the signal: " << run.err;
+  for (const auto& entry : fs::directory_iterator(out)) {
+    EXPECT_EQ(entry.path().string().find(".part"), std::string::npos) << entry.path();
+  }
+  const ProgramRun again = capture(showcase, "--fps 30 --to 1 --size 320x180 --out " + testing::quoted(out),
+                                   scratch.path());
+  ASSERT_EQ(again.exitCode, 0) << again.err;
+  EXPECT_EQ(hashes(out).size(), 31u) << "the unfinished capture's frames made way for the new one's";
 }
 
 TEST_F(CaptureRun, BadCommandLinesAndUnusableFoldersAreRefusedWithAReasonAndNoShow) {

@@ -88,6 +88,15 @@ TEST(CaptureVideo, AnEncoderThatFailsIsKilledOrIsMissingFailsTheCaptureWithItsRe
   EXPECT_NE(run.err.find("glowmarch-capture: ffmpeg was killed by signal 9"), std::string::npos) << run.err;
   EXPECT_EQ(leftovers(), 0u);
 
+  // The script's END while the encoder fails: the writers are finished, the failure told, nothing left.
+  const fs::path show = scratch.path() / "show";
+  fs::create_directories(show / "data");
+  std::ofstream(show / "data" / "vesperscript.txt") << "0.2 show END\n";
+  run = runIn(show, "PATH=" + quoted(failing) + ":\"$PATH\" " + capture, scratch.path());
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(run.err.find("glowmarch-capture: ffmpeg failed with exit status 1"), std::string::npos) << run.err;
+  EXPECT_EQ(leftovers(), 0u);
+
   run = runIn(showcaseFolder, "PATH=" + quoted(scratch.path() / "nowhere") + " " + capture, scratch.path());
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_NE(run.err.find("glowmarch-capture: ffmpeg is not installed"), std::string::npos) << run.err;
