@@ -141,7 +141,8 @@ TEST_F(ScriptGrammar, TheCheckAcceptsEveryCommandWithItsArgumentsAndNamesWhatIsM
   EXPECT_NE(unknown[0].message.find("did you mean \"setpoint\"?"), std::string::npos) << unknown[0].message;
 }
 
-TEST_F(ScriptGrammar, TimeStampsOfAnySizeAreReadAsThePlayerReadsThem) {
+// Nothing here reaches a file or a shader: no context needed.
+TEST(ScriptGrammarTimes, TimeStampsOfAnySizeAreReadAsThePlayerReadsThem) {
   const std::vector<Finding> findings =
       check("1e10 END\n-1e300 END\n2147483648 END\n-inf END\nnan x END\ninf x END\n-0 END\n");
   const std::string text = all(findings);
