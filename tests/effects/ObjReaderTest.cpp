@@ -221,7 +221,9 @@ double cross(const Point2& a, const Point2& b, const Point2& c) {
 
 double signedArea(const std::vector<Point2>& polygon) {
   double twice = 0;
-  for (std::size_t i = 0; i < polygon.size(); ++i) twice += cross({0, 0}, polygon[i], polygon[(i + 1) % polygon.size()]);
+  for (std::size_t i = 0; i < polygon.size(); ++i) {
+    twice += cross({0, 0}, polygon[i], polygon[(i + 1) % polygon.size()]);
+  }
   return twice / 2;
 }
 
