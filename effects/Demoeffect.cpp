@@ -41,6 +41,8 @@ std::unique_ptr<Demoeffect> Demoeffect::clone() const { return std::make_unique<
 
 void Demoeffect::local(float, char*) {}
 
+std::vector<LocalWord> Demoeffect::localWords() { return {}; }
+
 void Demoeffect::bindRenderState() const {
   if (shader != currentProgram) {
     glUseProgram(shader);

@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "effects/LocalParameter.h"
 #include "effects/Transform.h"
 
 namespace glowmarch {
@@ -52,6 +53,8 @@ class Demoeffect {
   virtual std::unique_ptr<Demoeffect> clone() const;
   // A class-specific parameter "word;value"; the text may be split in place.
   virtual void local(float time, char* text);
+  // The words `local` takes, in the order it matches them: none here; each class declares its own.
+  static std::vector<LocalWord> localWords();
   // Everything one frame changes in this object alone (not its children), at the frame loop's
   // musicTime and frameDelta, with no GL call. False when the object is not drawn this frame:
   // then it has not changed, and its children are neither drawn nor advanced.

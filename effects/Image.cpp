@@ -1,20 +1,24 @@
 #include "effects/Image.h"
 
 #include <cstdlib>
-#include <cstring>
 
 #include "effects/BlendedTexturing.h"
 #include "effects/LocalParameter.h"
 
 namespace glowmarch {
 
+namespace {
+const LocalSetting<Image> settings[] = {
+    {{"aspect", LocalValue::number, "width over height"},
+     [](Image& image, float, const char* value) { image.aspect = std::atof(value); }},
+};
+}  // namespace
+
 std::unique_ptr<Demoeffect> Image::clone() const { return std::make_unique<Image>(*this); }
 
-void Image::local(float, char* parameter) {
-  const auto split = splitLocalParameter(parameter);
-  if (!split) return;
-  if (std::strcmp(split->word, "aspect") == 0) aspect = std::atof(split->value);
-}
+void Image::local(float time, char* parameter) { applyLocal(*this, settings, time, parameter, UnknownWord::ignored); }
+
+std::vector<LocalWord> Image::localWords() { return declaredWords(settings); }
 
 void Image::draw() {
   if (!advance()) return;

@@ -19,6 +19,7 @@ class Image : public Demoeffect {
   std::unique_ptr<Demoeffect> clone() const override;
   // "aspect;value"; other words are ignored without a message.
   void local(float time, char* parameter) override;
+  static std::vector<LocalWord> localWords();
 };
 
 }  // namespace glowmarch

@@ -23,4 +23,11 @@ void reportFailedLocal(const LocalParameter& parameter) {
   std::printf("failed local: %s %s", parameter.word, parameter.value);
 }
 
+std::optional<std::int32_t> choiceValue(std::span<const NamedValue> choices, std::string_view word) {
+  for (const NamedValue& choice : choices) {
+    if (choice.word == word) return choice.value;
+  }
+  return std::nullopt;
+}
+
 }  // namespace glowmarch

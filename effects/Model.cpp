@@ -1,7 +1,6 @@
 #include "effects/Model.h"
 
 #include <cstdio>
-#include <cstring>
 #include <optional>
 
 #include "effects/LocalParameter.h"
@@ -11,7 +10,11 @@ namespace glowmarch {
 
 namespace {
 constexpr std::size_t reservedEntries = 100;
-}
+
+const LocalSetting<Model> settings[] = {
+    {{"loadobj", LocalValue::objPath, "the mesh"}, [](Model& model, float, const char* path) { model.loadObj(path); }},
+};
+}  // namespace
 
 Model::Model() : indices(std::make_shared<const IndexList>()) { vertices.reserve(reservedEntries); }
 
@@ -19,15 +22,9 @@ Model::~Model() = default;
 
 std::unique_ptr<Demoeffect> Model::clone() const { return std::make_unique<Model>(*this); }
 
-void Model::local(float, char* text) {
-  const std::optional<LocalParameter> parameter = splitLocalParameter(text);
-  if (!parameter) return;
-  if (std::strcmp(parameter->word, "loadobj") == 0) {
-    loadObj(parameter->value);
-  } else {
-    reportFailedLocal(*parameter);
-  }
-}
+void Model::local(float time, char* text) { applyLocal(*this, settings, time, text); }
+
+std::vector<LocalWord> Model::localWords() { return declaredWords(settings); }
 
 bool Model::loadObj(const char* path) {
   std::optional<ObjMesh> mesh = readObjFile(path);

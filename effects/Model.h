@@ -29,6 +29,7 @@ class Model : public Demoeffect {
   bool advance() override;
   std::unique_ptr<Demoeffect> clone() const override;
   void local(float time, char* text) override;
+  static std::vector<LocalWord> localWords();
 
   // Reads and uploads the mesh, replacing an earlier one. False, silently, when the file cannot
   // be read; false with "Couldn't load %s" when it yields no vertex.

@@ -10,6 +10,8 @@
 #include <string>
 #include <unordered_map>
 
+#include "effects/PolygonCutter.h"
+
 namespace glowmarch {
 
 namespace {
@@ -221,6 +223,8 @@ class Reader {
     std::int32_t position, normal, texture;
   };
   std::vector<Key> polygon;  // the corners of the face being read, kept for its storage
+  std::vector<std::array<float, 3>> polygonPositions;
+  PolygonCutter cutter;
 
   // Values after the first one that does not parse read as 0.
   static void readFloats(const char* p, const char* end, float* values, int count) {
@@ -229,7 +233,8 @@ class Reader {
 
   // The corners run to the end of the line or to the first text that is not a corner of the
   // face's form; a face with fewer than three of them, or with any index that points at no entry,
-  // is skipped whole. The rest is a fan from the first corner, in the order written.
+  // is skipped whole. A convex polygon is a fan from the first corner, in the order written; a
+  // concave one is cut inside its outline.
   void face(const char* p, const char* end) {
     FaceForm form = faceForm(p, end);
     if (form == FaceForm::positionsTexturesNormals && !secondSlashFollowsTexture(p, end)) {
@@ -251,6 +256,15 @@ class Reader {
       if (withTextures && (corner.texture = resolve(corner.texture, texcoords.size())) == 0) return;
       polygon.push_back(Key{static_cast<std::int32_t>(corner.position), static_cast<std::int32_t>(corner.normal),
                             static_cast<std::int32_t>(corner.texture)});
+    }
+    if (polygon.size() > 3) {
+      polygonPositions.clear();
+      for (const Key& key : polygon) polygonPositions.push_back(positions[static_cast<std::size_t>(key.position - 1)]);
+      const std::vector<std::uint32_t>& cut = cutter.cut(polygonPositions);
+      for (std::size_t i = 0; i + 2 < cut.size(); i += 3) {
+        triangle({&polygon[cut[i]], &polygon[cut[i + 1]], &polygon[cut[i + 2]]}, withNormals, withTextures);
+      }
+      if (!cut.empty()) return;
     }
     for (std::size_t i = 2; i < polygon.size(); ++i) {
       triangle({&polygon[0], &polygon[i - 1], &polygon[i]}, withNormals, withTextures);
@@ -319,6 +333,8 @@ std::optional<FileBytes> readWholeFile(const char* path) {
 
 ObjMesh readObj(std::string_view text) {
   Reader reader;
+  // A UTF-8 byte-order mark would hide the first line.
+  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
   const char* p = text.data();
   const char* end = p + text.size();
   while (p < end) {

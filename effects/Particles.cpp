@@ -2,8 +2,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <optional>
-#include <string_view>
 
 #include "effects/EffectRegistry.h"
 #include "effects/LocalParameter.h"
@@ -12,11 +10,6 @@
 namespace glowmarch {
 
 namespace {
-
-struct NamedValue {
-  std::string_view name;
-  std::int32_t value;
-};
 
 constexpr NamedValue typeWords[] = {
     {"town", Particles::town},
@@ -30,14 +23,42 @@ constexpr NamedValue animWords[] = {
     {"dinky", Particles::dinky}, {"burn", Particles::burn}, {"sinepulse", Particles::sinepulse},
 };
 
-// Unknown words leave the value as it was, silently.
-template <std::size_t size>
-std::optional<std::int32_t> lookUp(const NamedValue (&table)[size], std::string_view word) {
-  for (const NamedValue& entry : table) {
-    if (entry.name == word) return entry.value;
+void init(Particles& field, float, const char* name) {
+  const Demoeffect* model = effects.find(name);
+  if (model == nullptr) {
+    std::printf("No effect named %s to make particles of\n", name);
+  } else if (model->reaches(&field)) {
+    // Every particle would contain this field, and drawing it would never end.
+    std::printf("Can't make particles of %s: it contains this particle field\n", name);
+  } else {
+    initParticles(field, *model);
   }
-  return std::nullopt;
 }
+
+// Unknown type and animation words leave the value as it was, silently.
+const LocalSetting<Particles> settings[] = {
+    {{"init", LocalValue::effectName, "the template"}, init},
+    {{"x", LocalValue::integer, "particles per row"},
+     [](Particles& field, float, const char* value) { field.countX = std::atoi(value); }},
+    {{"y", LocalValue::integer, "rows"},
+     [](Particles& field, float, const char* value) { field.countY = std::atoi(value); }},
+    {{"padx", LocalValue::number, "column spacing"},
+     [](Particles& field, float, const char* value) { field.padX = static_cast<float>(std::atof(value)); }},
+    {{"pady", LocalValue::number, "row spacing"},
+     [](Particles& field, float, const char* value) { field.padY = static_cast<float>(std::atof(value)); }},
+    {{"type", LocalValue::choice, "particle type", typeWords},
+     [](Particles& field, float, const char* value) {
+       if (const auto found = choiceValue(typeWords, value)) field.type = *found;
+     }},
+    {{"anim", LocalValue::choice, "particle animation", animWords},
+     [](Particles& field, float time, const char* value) {
+       const auto found = choiceValue(animWords, value);
+       if (!found) return;
+       field.anim = *found;
+       // The pulse runs from the script line's own time stamp.
+       if (field.anim == Particles::sinepulse) field.timer = static_cast<double>(time);
+     }},
+};
 
 }  // namespace
 
@@ -71,40 +92,8 @@ bool Particles::advance() {
   return Demoeffect::advance();
 }
 
-void Particles::local(float time, char* text) {
-  const std::optional<LocalParameter> parameter = splitLocalParameter(text);
-  if (!parameter) return;
-  const std::string_view word = parameter->word;
-  const char* value = parameter->value;
-  if (word == "init") {
-    const Demoeffect* model = effects.find(value);
-    if (model == nullptr) {
-      std::printf("No effect named %s to make particles of\n", value);
-    } else if (model->reaches(this)) {
-      // Every particle would contain this field, and drawing it would never end.
-      std::printf("Can't make particles of %s: it contains this particle field\n", value);
-    } else {
-      initParticles(*this, *model);
-    }
-  } else if (word == "x") {
-    countX = std::atoi(value);
-  } else if (word == "y") {
-    countY = std::atoi(value);
-  } else if (word == "padx") {
-    padX = static_cast<float>(std::atof(value));
-  } else if (word == "pady") {
-    padY = static_cast<float>(std::atof(value));
-  } else if (word == "type") {
-    if (const auto found = lookUp(typeWords, value)) type = *found;
-  } else if (word == "anim") {
-    if (const auto found = lookUp(animWords, value)) {
-      anim = *found;
-      // The pulse runs from the script line's own time stamp.
-      if (anim == sinepulse) timer = static_cast<double>(time);
-    }
-  } else {
-    reportFailedLocal(*parameter);
-  }
-}
+void Particles::local(float time, char* text) { applyLocal(*this, settings, time, text); }
+
+std::vector<LocalWord> Particles::localWords() { return declaredWords(settings); }
 
 }  // namespace glowmarch

@@ -49,6 +49,7 @@ class Particles : public Demoeffect {
   bool advance() override;
   // "init;name", "x;n", "y;n", "padx;f", "pady;f", "type;word", "anim;word".
   void local(float time, char* text) override;
+  static std::vector<LocalWord> localWords();
 
   // Appends a particle this field made to `children`; the field keeps it alive.
   void adoptParticle(std::unique_ptr<Demoeffect> particle);

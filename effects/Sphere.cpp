@@ -1,7 +1,6 @@
 #include "effects/Sphere.h"
 
 #include <cstdlib>
-#include <cstring>
 
 #include "effects/FrameValues.h"
 #include "effects/LocalParameter.h"
@@ -46,15 +45,16 @@ void Sphere::rescale(float factor) {
   glBindVertexArray(0);
 }
 
-void Sphere::local(float, char* text) {
-  const std::optional<LocalParameter> parameter = splitLocalParameter(text);
-  if (!parameter) return;
-  if (std::strcmp(parameter->word, "scale") == 0) {
-    rescale(static_cast<float>(std::atof(parameter->value)));
-  } else {
-    reportFailedLocal(*parameter);
-  }
-}
+namespace {
+const LocalSetting<Sphere> settings[] = {
+    {{"scale", LocalValue::number, "the radius's factor"},
+     [](Sphere& sphere, float, const char* value) { sphere.rescale(static_cast<float>(std::atof(value))); }},
+};
+}  // namespace
+
+void Sphere::local(float time, char* text) { applyLocal(*this, settings, time, text); }
+
+std::vector<LocalWord> Sphere::localWords() { return declaredWords(settings); }
 
 bool Sphere::advance() {
   // Hidden, and so left as it is, until the music reaches the timer.

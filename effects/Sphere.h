@@ -25,6 +25,7 @@ class Sphere : public Demoeffect {
   bool advance() override;
   // "scale;<factor>" rescales the mesh; any other word is reported.
   void local(float time, char* text) override;
+  static std::vector<LocalWord> localWords();
 
   // Fills the mesh fields and points vertexData and indexData into it.
   void generateMesh();

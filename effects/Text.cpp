@@ -1,7 +1,5 @@
 #include "effects/Text.h"
 
-#include <cstring>
-
 #include "effects/BlendedTexturing.h"
 #include "effects/LocalParameter.h"
 #include "resources/TextureLibrary.h"
@@ -11,23 +9,22 @@ namespace glowmarch {
 namespace {
 constexpr float cellSize = 1.0f / 16.0f;  // the font is a 16 x 16 grid of glyphs
 constexpr float glyphAdvance = 0.5f;
+
+const LocalSetting<Text> settings[] = {
+    {{"text", LocalValue::text, "the characters"}, [](Text& text, float, const char* value) { text.text = value; }},
+    {{"append", LocalValue::text, "characters to add"},
+     [](Text& text, float, const char* value) { text.text += value; }},
+};
+
 }  // namespace
 
 Text::Text() { texture = findTexture("profont.png"); }
 
 std::unique_ptr<Demoeffect> Text::clone() const { return std::make_unique<Text>(*this); }
 
-void Text::local(float, char* parameter) {
-  const auto split = splitLocalParameter(parameter);
-  if (!split) return;
-  if (std::strcmp(split->word, "text") == 0) {
-    text = split->value;
-  } else if (std::strcmp(split->word, "append") == 0) {
-    text += split->value;
-  } else {
-    reportFailedLocal(*split);
-  }
-}
+void Text::local(float time, char* parameter) { applyLocal(*this, settings, time, parameter); }
+
+std::vector<LocalWord> Text::localWords() { return declaredWords(settings); }
 
 bool Text::advance() { return !text.empty() && Demoeffect::advance(); }
 

@@ -22,6 +22,7 @@ class Text : public Demoeffect {
   std::unique_ptr<Demoeffect> clone() const override;
   // "text;value" replaces the characters, "append;value" adds to them.
   void local(float time, char* parameter) override;
+  static std::vector<LocalWord> localWords();
 };
 
 }  // namespace glowmarch

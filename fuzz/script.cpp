@@ -1,6 +1,7 @@
 // Fuzzes the timeline as the player runs it: the input is the script file. It is read, listed and
 // its start-up lines run, then a few frames run its timed lines and draw the scene on a real GL
-// context. The show's files (shaders, pictures, meshes) are a copy of fuzz/show.
+// context; then the show check (--check) reads the same script. The show's files (shaders, pictures,
+// meshes) are a copy of fuzz/show.
 // With FUZZ_GL_ERRORS set, a GL error left after a frame counts as a crash too.
 #include <GL/glew.h>
 #include <GL/glu.h>
@@ -12,7 +13,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <string>
+#include <vector>
 
+#include "app/check/ResourceProbe.h"
+#include "app/check/ScriptCheck.h"
 #include "effects/EffectRegistry.h"
 #include "effects/FrameValues.h"
 #include "effects/ParticleLayout.h"
@@ -139,5 +144,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       std::abort();
     }
   }
+  std::vector<Finding> findings;
+  ResourceProbe probe(findings);
+  checkScript(std::string(reinterpret_cast<const char*>(data), size), probe, findings);
   return 0;
 }

@@ -67,16 +67,32 @@ void startTween(float* from, float* to, double& start, double& end, const float*
 }
 
 struct Command {
-  const char* word;
-  int wordsNeeded;  // enforced: a shorter line matches nothing
+  CommandWord declared;
+  bool addressed;  // acts on the effect named by word 0, so the existence test comes first
   void (*run)(const Context&);
 };
 
-// Commands addressed to a registered effect, in the order they are matched.
-const Command effectCommands[] = {
-    {"texture", 0, [](const Context& c) { c.target->texture = findTexture(c.w[2]); }},
-    {"shader", 0, [](const Context& c) { c.target->shader = findShaderProgram(c.w[2]); }},
-    {"append", 0,
+constexpr std::string_view xyz = "x, y and z";
+
+// Matched in this order. The target is null for "SCENE append" and for the commands not addressed.
+const Command commands[] = {
+    {{"SHADER", 3, false, "at least one shader source"}, false,
+     [](const Context& c) { createShaderProgram(c.w[0], c.w[2], c.w[3], c.w[4]); }},
+    {{"END", 2, false, "nothing"}, false,
+     [](const Context& c) {
+       std::fflush(stdout);
+       c.player.ended = true;
+     }},
+    {{"new", 3, false, "a type word"}, false, [](const Context& c) { effects.store(c.w[0], createEffect(c.w[2])); }},
+    {{"clone", 3, false, "the name of the object to copy"}, false,
+     [](const Context& c) {
+       if (const Demoeffect* source = argument(c)) effects.store(c.w[0], source->clone());
+     }},
+    {{"texture", 3, false, "a picture name"}, true,
+     [](const Context& c) { c.target->texture = findTexture(c.w[2]); }},
+    {{"shader", 3, false, "a program name"}, true,
+     [](const Context& c) { c.target->shader = findShaderProgram(c.w[2]); }},
+    {{"append", 3, false, "the name of an object"}, true,
      [](const Context& c) {
        Demoeffect* child = argument(c);
        if (child == nullptr) return;
@@ -89,66 +105,57 @@ const Command effectCommands[] = {
          c.target->addChild(child);
        }
      }},
-    {"remove", 0,
+    {{"remove", 3, false, "the name of an object"}, true,
      [](const Context& c) {
        if (Demoeffect* child = argument(c)) c.target->removeChild(child);
      }},
-    {"setpoint", 5, [](const Context& c) { setVector(c.target->transform.point, c.w); }},
-    {"movepoint", 6,
+    {{"setpoint", 5, true, xyz}, true, [](const Context& c) { setVector(c.target->transform.point, c.w); }},
+    {{"movepoint", 6, true, "x, y, z and a duration"}, true,
      [](const Context& c) {
        Transform& t = c.target->transform;
        startTween(t.moveFrom, t.moveTo, t.moveStart, t.moveEnd, t.point, c);
        t.motionFlags |= Transform::moving;
      }},
-    {"rotatepoint", 6,
+    {{"rotatepoint", 6, true, "x, y, z and a duration"}, true,
      [](const Context& c) {
        Transform& t = c.target->transform;
        startTween(t.rotateFrom, t.rotateTo, t.rotateStart, t.rotateEnd, t.direction, c);
        t.motionFlags |= Transform::rotating;
      }},
-    {"deltapoint", 5, [](const Context& c) { setVector(c.target->transform.deltaPoint, c.w); }},
-    {"setdirection", 0, [](const Context& c) { setVector(c.target->transform.direction, c.w); }},
-    {"deltadirection", 0, [](const Context& c) { setVector(c.target->transform.deltaDirection, c.w); }},
-    {"local", 0,
+    {{"deltapoint", 5, true, xyz}, true, [](const Context& c) { setVector(c.target->transform.deltaPoint, c.w); }},
+    {{"setdirection", 5, false, xyz}, true,
+     [](const Context& c) { setVector(c.target->transform.direction, c.w); }},
+    {{"deltadirection", 5, false, xyz}, true,
+     [](const Context& c) { setVector(c.target->transform.deltaDirection, c.w); }},
+    {{"local", 3, false, "a parameter word;value"}, true,
      [](const Context& c) {
        // The word is handed over writable; classes split it at ';' in place.
        static char missing[1] = "";
        missing[0] = '\0';
        c.target->local(static_cast<float>(c.line.time), c.w.count > 2 ? c.w.word[2] : missing);
      }},
-    {"scale", 0, [](const Context& c) { c.target->scale = std::atof(c.w[2]); }},
-    {"scalex", 0, [](const Context& c) { c.target->scaleX = std::atof(c.w[2]); }},
-    {"scaley", 0, [](const Context& c) { c.target->scaleY = std::atof(c.w[2]); }},
-    {"scalez", 0, [](const Context& c) { c.target->scaleZ = std::atof(c.w[2]); }},
-    {"timer", 0, [](const Context& c) { c.target->timer = std::atof(c.w[2]); }},
+    {{"scale", 3, false, "a factor"}, true, [](const Context& c) { c.target->scale = std::atof(c.w[2]); }},
+    {{"scalex", 3, false, "a factor"}, true, [](const Context& c) { c.target->scaleX = std::atof(c.w[2]); }},
+    {{"scaley", 3, false, "a factor"}, true, [](const Context& c) { c.target->scaleY = std::atof(c.w[2]); }},
+    {{"scalez", 3, false, "a factor"}, true, [](const Context& c) { c.target->scaleZ = std::atof(c.w[2]); }},
+    {{"timer", 3, false, "a time in seconds"}, true, [](const Context& c) { c.target->timer = std::atof(c.w[2]); }},
     // The script can only add bits to state, never clear them.
-    {"state", 0, [](const Context& c) { c.target->state |= std::atoi(c.w[2]); }},
+    {{"state", 3, false, "a whole number"}, true, [](const Context& c) { c.target->state |= std::atoi(c.w[2]); }},
 };
+
+const Command* findCommand(std::string_view word, bool addressed) {
+  for (const Command& entry : commands) {
+    if (entry.addressed == addressed && entry.declared.word == word) return &entry;
+  }
+  return nullptr;
+}
 
 void run(Player& player, const ScriptLine& line, const Words& w) {
   const std::string_view name = w[0];
   const std::string_view command = w[1];
 
-  if (command == "SHADER") {
-    createShaderProgram(name, w[2], w[3], w[4]);
-    return;
-  }
-  if (command == "END") {
-    std::fflush(stdout);
-    player.ended = true;
-    return;
-  }
-  if (command == "new") {
-    effects.store(name, createEffect(w[2]));
-    return;
-  }
-  if (command == "clone") {
-    const Demoeffect* source = effects.find(w[2]);
-    if (source == nullptr) {
-      reportMissing(w[2], w);
-      return;
-    }
-    effects.store(name, source->clone());
+  if (const Command* entry = findCommand(command, false)) {
+    entry->run(Context{player, line, w, nullptr});
     return;
   }
 
@@ -158,25 +165,23 @@ void run(Player& player, const ScriptLine& line, const Words& w) {
     return;
   }
   Demoeffect* target = effects.find(name);
-  for (const Command& entry : effectCommands) {
-    if (command != entry.word) continue;
-    if (w.count < entry.wordsNeeded) return;
-    const bool sceneList = isScene && command == "append";
-    if (target == nullptr && !sceneList) {
-      // Registered by "new" with an unknown type, or "SCENE" used as an effect name.
-      std::printf("No effect named %s: \"%s %s\" ignored\n", w[0], w[0], w[1]);
-      return;
-    }
-    entry.run(Context{player, line, w, sceneList ? nullptr : target});
+  const Command* entry = findCommand(command, true);
+  if (entry == nullptr) return;
+  if (entry->declared.enforced && w.count < entry->declared.wordsNeeded) return;
+  const bool sceneList = isScene && command == "append";
+  if (target == nullptr && !sceneList) {
+    // Registered by "new" with an unknown type, or "SCENE" used as an effect name.
+    std::printf("No effect named %s: \"%s %s\" ignored\n", w[0], w[0], w[1]);
     return;
   }
+  entry->run(Context{player, line, w, sceneList ? nullptr : target});
 }
 
 }  // namespace
 
 std::vector<CommandWord> commandWords() {
-  std::vector<CommandWord> words = {{"SHADER", 0}, {"END", 0}, {"new", 0}, {"clone", 0}};
-  for (const Command& entry : effectCommands) words.push_back({entry.word, entry.wordsNeeded});
+  std::vector<CommandWord> words;
+  for (const Command& entry : commands) words.push_back(entry.declared);
   return words;
 }
 

@@ -19,31 +19,33 @@ std::unique_ptr<Demoeffect> make() {
   return std::make_unique<Effect>();
 }
 
-struct EffectType {
+struct TypeEntry {
   const char* word;
   std::unique_ptr<Demoeffect> (*create)();
+  std::vector<LocalWord> (*localWords)();
 };
 
 // Matched in this order.
-constexpr EffectType effectTypes[] = {
-    {"demoeffect", make<Demoeffect>}, {"camera", make<Camera>}, {"model", make<Model>},
-    {"sphere", make<Sphere>},         {"text", make<Text>},     {"particles", make<Particles>},
-    {"image", make<Image>},
+constexpr TypeEntry typeEntries[] = {
+    {"demoeffect", make<Demoeffect>, Demoeffect::localWords}, {"camera", make<Camera>, Camera::localWords},
+    {"model", make<Model>, Model::localWords},                {"sphere", make<Sphere>, Sphere::localWords},
+    {"text", make<Text>, Text::localWords},                   {"particles", make<Particles>, Particles::localWords},
+    {"image", make<Image>, Image::localWords},
 };
 
 }  // namespace
 
 std::unique_ptr<Demoeffect> createEffect(const char* type) {
-  for (const EffectType& entry : effectTypes) {
+  for (const TypeEntry& entry : typeEntries) {
     if (std::strcmp(type, entry.word) == 0) return entry.create();
   }
   return nullptr;
 }
 
-std::vector<std::string_view> effectTypeWords() {
-  std::vector<std::string_view> words;
-  for (const EffectType& entry : effectTypes) words.push_back(entry.word);
-  return words;
+std::vector<EffectType> effectTypes() {
+  std::vector<EffectType> types;
+  for (const TypeEntry& entry : typeEntries) types.push_back({entry.word, entry.localWords()});
+  return types;
 }
 
 }  // namespace glowmarch

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <span>
 #include <string_view>
 
 #include "app/check/NearestWord.h"
@@ -42,50 +43,33 @@ std::string joined(const std::vector<std::string_view>& words) {
   return text;
 }
 
-// The parameter words "local" passes to each class, and the values some of them take.
-struct LocalWords {
-  std::string_view type;
+std::vector<std::string_view> wordsOf(const std::vector<LocalWord>& declared) {
   std::vector<std::string_view> words;
-};
-const LocalWords localWords[] = {
-    {"demoeffect", {}},
-    {"camera", {}},
-    {"model", {"loadobj"}},
-    {"sphere", {"scale"}},
-    {"text", {"text", "append"}},
-    {"image", {"aspect"}},
-    {"particles", {"init", "x", "y", "padx", "pady", "type", "anim"}},
-};
-const std::vector<std::string_view> particleTypes = {"town", "tube", "spike", "starfield"};
-const std::vector<std::string_view> particleAnimations = {"none", "sine", "wonk", "dinky", "burn", "sinepulse"};
-
-// What a command's arguments are, for the message when some are missing.
-std::string_view argumentsOf(std::string_view command) {
-  if (command == "movepoint" || command == "rotatepoint") return "x, y, z and a duration";
-  if (command == "setpoint" || command == "deltapoint" || command == "setdirection" || command == "deltadirection") {
-    return "x, y and z";
-  }
-  if (command == "SHADER") return "at least one shader source";
-  return "an argument";
+  for (const LocalWord& entry : declared) words.push_back(entry.word);
+  return words;
 }
 
-int wordsNeeded(std::string_view command) {
-  if (command == "movepoint" || command == "rotatepoint") return 6;
-  if (command == "setpoint" || command == "deltapoint" || command == "setdirection" || command == "deltadirection") {
-    return 5;
-  }
-  if (command == "END") return 2;
-  return 3;
+std::vector<std::string_view> wordsOf(std::span<const NamedValue> choices) {
+  std::vector<std::string_view> words;
+  for (const NamedValue& choice : choices) words.push_back(choice.word);
+  return words;
+}
+
+// A time stamp as a person writes it back: whole seconds when they fit, else as read.
+std::string timeText(double time) {
+  if (time > -1e15 && time < 1e15) return std::to_string(static_cast<long long>(time));
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", time);
+  return text;
 }
 
 class ScriptWalk {
  public:
   ScriptWalk(ResourceProbe& probe, std::vector<Finding>& findings) : probe(probe), findings(findings) {
-    for (const CommandWord& entry : commandWords()) {
-      commands.push_back(entry.word);
-      if (entry.wordsNeeded > 0) enforced[std::string(entry.word)] = entry.wordsNeeded;
-    }
-    types = effectTypeWords();
+    declaredCommands = commandWords();
+    for (const CommandWord& entry : declaredCommands) commands.push_back(entry.word);
+    declaredTypes = effectTypes();
+    for (const EffectType& entry : declaredTypes) types.push_back(entry.word);
   }
 
   void read(const std::string& script);
@@ -114,8 +98,9 @@ class ScriptWalk {
 
   ResourceProbe& probe;
   std::vector<Finding>& findings;
+  std::vector<CommandWord> declaredCommands;
   std::vector<std::string_view> commands;
-  std::map<std::string, int, std::less<>> enforced;
+  std::vector<EffectType> declaredTypes;
   std::vector<std::string_view> types;
 
   std::vector<Line> lines;  // in the order they run
@@ -227,8 +212,8 @@ void ScriptWalk::read(const std::string& script) {
       }
       continue;
     }
-    if (!std::isfinite(time)) {
-      // "nan" or "inf" at the start of a line reads as a time that never falls due.
+    if (std::isnan(time) || time == HUGE_VAL) {
+      // "nan" or "inf" at the start of a line reads as a time that never falls due; "-inf" runs at start-up.
       tell(number, "the time stamp is not a number the music reaches: this line never runs; start it with a time "
                    "in seconds");
       continue;
@@ -294,7 +279,7 @@ void ScriptWalk::run(const Line& line) {
   if (w.size() < 2) {
     if (w.size() == 1 && w[0] == "END") {
       tell(line.number, "END needs a name in front of it, as every command does: write e.g. \"" +
-                            std::to_string(static_cast<int>(line.time)) + " show END\"");
+                            timeText(line.time) + " show END\"");
     } else {
       tell(line.number, "a line needs a name and a command after its time stamp: the player does nothing with it");
     }
@@ -302,7 +287,9 @@ void ScriptWalk::run(const Line& line) {
   }
   const std::string& name = w[0];
   const std::string& command = w[1];
-  if (std::find(commands.begin(), commands.end(), command) == commands.end()) {
+  const auto declared = std::find_if(declaredCommands.begin(), declaredCommands.end(),
+                                     [&](const CommandWord& entry) { return entry.word == command; });
+  if (declared == declaredCommands.end()) {
     if (std::find(commands.begin(), commands.end(), name) != commands.end()) {
       tell(line.number, "the name is missing: " + inQuotes(name) + " stands where the name goes; write the name of "
                                                                   "the object before the command");
@@ -315,11 +302,10 @@ void ScriptWalk::run(const Line& line) {
                                            : nearest + " The player does nothing with this line"));
     return;
   }
-  if (static_cast<int>(w.size()) < wordsNeeded(command)) {
-    auto strict = enforced.find(command);
-    tell(line.number, inQuotes(command) + " needs " + std::string(argumentsOf(command)) +
-                          (strict != enforced.end() ? ": with fewer the player does nothing with the line"
-                                                    : ": the player reads what is missing as nothing or 0"));
+  if (static_cast<int>(w.size()) < declared->wordsNeeded) {
+    tell(line.number, inQuotes(command) + " needs " + std::string(declared->arguments) +
+                          (declared->enforced ? ": with fewer the player does nothing with the line"
+                                              : ": the player reads what is missing as nothing or 0"));
     return;
   }
   if (command == "SHADER") return runShader(line);
@@ -482,9 +468,11 @@ void ScriptWalk::useProgram(const Line& line, const Object& object, const std::s
 void ScriptWalk::runLocal(const Line& line, Object& object) {
   const std::string text = line.words.size() > 2 ? line.words[2] : "";
   const std::size_t semicolon = text.find(';');
-  auto classWords = std::find_if(std::begin(localWords), std::end(localWords),
-                                 [&](const LocalWords& entry) { return entry.type == object.type; });
-  const std::vector<std::string_view>& words = classWords->words;
+  const auto type = std::find_if(declaredTypes.begin(), declaredTypes.end(),
+                                 [&](const EffectType& entry) { return entry.word == object.type; });
+  const std::vector<LocalWord> none;
+  const std::vector<LocalWord>& declared = type == declaredTypes.end() ? none : type->localWords;
+  const std::vector<std::string_view> words = wordsOf(declared);
   if (words.empty()) {
     tell(line.number, withArticle(object.type) + " takes no local parameters: the player does nothing with this line");
     return;
@@ -497,38 +485,49 @@ void ScriptWalk::runLocal(const Line& line, Object& object) {
   const std::string word = text.substr(0, semicolon);
   std::string value = text.substr(semicolon + 1);
   value = value.substr(0, value.find(';'));
-  if (std::find(words.begin(), words.end(), word) == words.end()) {
+  const auto parameter =
+      std::find_if(declared.begin(), declared.end(), [&](const LocalWord& entry) { return entry.word == word; });
+  if (parameter == declared.end()) {
     const std::string nearest = didYouMean(word, words);
     tell(line.number, inQuotes(word) + " is not a parameter of " + withArticle(object.type) +
                           (nearest.empty() ? ": it takes " : nearest + " It takes ") + joined(words));
     return;
   }
-  if (word == "loadobj") {
-    if (object.program.empty()) {
-      tell(line.number, "model " + inQuotes(object.name) + " loads its mesh before it has a program, so its vertices "
-                                                         "are never described; give it a shader before loadobj");
+  switch (parameter->value) {
+    case LocalValue::objPath: {
+      if (object.program.empty()) {
+        tell(line.number, object.type + " " + inQuotes(object.name) + " loads its mesh before it has a program, so "
+                                         "its vertices are never described; give it a shader before " + word);
+      }
+      const ResourceProbe::MeshState mesh = probe.mesh(value);
+      if (mesh == ResourceProbe::MeshState::missing) {
+        tell(line.number, "cannot open the OBJ file " + inQuotes(value) +
+                              ": the model stays empty; paths are relative to the show's folder, e.g. "
+                              "data/meshes/cube.obj");
+      } else if (mesh == ResourceProbe::MeshState::noFaces) {
+        tell(line.number, "the OBJ file " + inQuotes(value) + " yields no faces (f lines with three corners whose "
+                                                            "indices exist): the model stays empty");
+      }
+      break;
     }
-    const ResourceProbe::MeshState mesh = probe.mesh(value);
-    if (mesh == ResourceProbe::MeshState::missing) {
-      tell(line.number, "cannot open the OBJ file " + inQuotes(value) +
-                            ": the model stays empty; paths are relative to the show's folder, e.g. "
-                            "data/meshes/cube.obj");
-    } else if (mesh == ResourceProbe::MeshState::noFaces) {
-      tell(line.number, "the OBJ file " + inQuotes(value) + " yields no faces (f lines with three corners whose "
-                                                          "indices exist): the model stays empty");
+    case LocalValue::effectName: {
+      int source = -1;
+      if (known(value, line.number, source) && source >= 0) objects[static_cast<std::size_t>(source)].attached = true;
+      break;
     }
-  } else if (word == "init") {
-    int source = -1;
-    if (known(value, line.number, source) && source >= 0) objects[static_cast<std::size_t>(source)].attached = true;
-  } else if (word == "type" && std::find(particleTypes.begin(), particleTypes.end(), value) == particleTypes.end()) {
-    const std::string nearest = didYouMean(value, particleTypes);
-    tell(line.number, inQuotes(value) + " is not a particle type" + (nearest.empty() ? ": t" : nearest + " T") +
-                          "he player keeps the type it had; the types are " + joined(particleTypes));
-  } else if (word == "anim" &&
-             std::find(particleAnimations.begin(), particleAnimations.end(), value) == particleAnimations.end()) {
-    const std::string nearest = didYouMean(value, particleAnimations);
-    tell(line.number, inQuotes(value) + " is not a particle animation" + (nearest.empty() ? ": t" : nearest + " T") +
-                          "he player keeps the animation it had; the animations are " + joined(particleAnimations));
+    case LocalValue::choice:
+      if (!choiceValue(parameter->choices, value)) {
+        const std::vector<std::string_view> choices = wordsOf(parameter->choices);
+        const std::string meaning(parameter->meaning);
+        const std::string nearest = didYouMean(value, choices);
+        tell(line.number, inQuotes(value) + " is not a " + meaning + (nearest.empty() ? ": t" : nearest + " T") +
+                              "he player keeps the " + meaning + " it had; the choices are " + joined(choices));
+      }
+      break;
+    case LocalValue::number:
+    case LocalValue::integer:
+    case LocalValue::text:
+      break;
   }
 }
 

@@ -1,4 +1,5 @@
 #include "effects/ObjReader.h"
+#include "effects/PolygonCutter.h"
 
 #include <gtest/gtest.h>
 
@@ -17,6 +18,7 @@ namespace {
 
 // The loader as a person would write it from its description, line by line with sscanf and a
 // three-level map, plus the rules for faces it cannot use. The fast reader must match it exactly.
+// Concave polygons are cut as the reader cuts them (tested on their own below).
 ObjMesh referenceRead(const std::string& text) {
   std::vector<std::array<float, 3>> positions;
   std::vector<std::array<float, 3>> normals;
@@ -70,8 +72,15 @@ ObjMesh referenceRead(const std::string& text) {
         polygon.push_back(corner);
       }
       if (!ok || polygon.size() < 3) continue;
-      for (std::size_t i = 2; i < polygon.size(); ++i) {
-        const std::array<int, 3> triangle[3] = {polygon[0], polygon[i - 1], polygon[i]};
+      std::vector<std::array<float, 3>> outline;
+      for (const auto& corner : polygon) outline.push_back(positions[corner[0] - 1]);
+      std::vector<std::uint32_t> order = PolygonCutter().cut(outline);
+      const bool fan = order.empty();
+      for (std::size_t i = 2; fan && i < polygon.size(); ++i) {
+        order.insert(order.end(), {0, static_cast<std::uint32_t>(i - 1), static_cast<std::uint32_t>(i)});
+      }
+      for (std::size_t i = 0; i < order.size(); i += 3) {
+        const std::array<int, 3> triangle[3] = {polygon[order[i]], polygon[order[i + 1]], polygon[order[i + 2]]};
         for (int k = 0; k < 3; ++k) {
           const auto [p, t, n] = triangle[k];
           if (t != -1) std::memcpy(corners[k].texcoords, texcoords[t - 1].data(), 8);
@@ -172,11 +181,11 @@ TEST(ObjReader, CubeGivesOneVertexPerDistinctCornerInAllThreeFaceForms) {
   EXPECT_EQ(third.texcoords[1], 1.0f);
 }
 
-TEST(ObjReader, QuadsAndPentagonsBecomeFansFromTheirFirstCornerInWrittenOrder) {
-  const std::string points = "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nv 5 5 5\nvn 0 0 1\nvn 0 1 0\n";
+TEST(ObjReader, ConvexQuadsAndPentagonsBecomeFansFromTheirFirstCornerInWrittenOrder) {
+  const std::string points = "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nv -0.5 0.5 0\nvn 0 0 1\nvn 0 1 0\n";
   const ObjMesh mesh = readObj(points + "f 1 2 3 4\nf 4//1 3//1 2//2 1//2 5//1\n");
   expectSameMesh(mesh, readObj(points + "f 1 2 3\nf 1 3 4\nf 4//1 3//1 2//2\nf 4//1 2//2 1//2\nf 4//1 1//2 5//1\n"));
-  const std::vector<float> corners = {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0, 5, 5, 5};
+  const std::vector<float> corners = {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0, -0.5f, 0.5f, 0};
   const int written[15] = {1, 2, 3, 1, 3, 4, 4, 3, 2, 4, 2, 1, 4, 1, 5};
   ASSERT_EQ(mesh.indices.size(), 15u);
   for (std::size_t i = 0; i < 15; ++i) {
@@ -186,6 +195,132 @@ TEST(ObjReader, QuadsAndPentagonsBecomeFansFromTheirFirstCornerInWrittenOrder) {
   // The corners end where the text stops being one; a face with one bad corner is skipped whole.
   expectSameMesh(readObj(points + "f 1 2 3 4x 5\n"), readObj(points + "f 1 2 3\nf 1 3 4\n"));
   EXPECT_TRUE(readObj(points + "f 1 2 3 4 9\n").indices.empty());
+}
+
+// A polygon drawn in the plane of (x, y) and written as a face on a tilted plane in space.
+using Point2 = std::array<double, 2>;
+constexpr double tiltU[3] = {0.6, 0.0, 0.8};
+constexpr double tiltV[3] = {0.0, 1.0, 0.0};
+
+std::string tiltedFace(const std::vector<Point2>& outline) {
+  std::string text;
+  char line[128];
+  for (const Point2& p : outline) {
+    std::snprintf(line, sizeof line, "v %.9g %.9g %.9g\n", 1 + p[0] * tiltU[0] + p[1] * tiltV[0],
+                  2 + p[0] * tiltU[1] + p[1] * tiltV[1], 3 + p[0] * tiltU[2] + p[1] * tiltV[2]);
+    text += line;
+  }
+  text += "f";
+  for (std::size_t i = 1; i <= outline.size(); ++i) text += " " + std::to_string(i);
+  return text + "\n";
+}
+
+double cross(const Point2& a, const Point2& b, const Point2& c) {
+  return (b[0] - a[0]) * (c[1] - a[1]) - (b[1] - a[1]) * (c[0] - a[0]);
+}
+
+double signedArea(const std::vector<Point2>& polygon) {
+  double twice = 0;
+  for (std::size_t i = 0; i < polygon.size(); ++i) {
+    twice += cross({0, 0}, polygon[i], polygon[(i + 1) % polygon.size()]);
+  }
+  return twice / 2;
+}
+
+bool insideByCrossings(const std::vector<Point2>& polygon, const Point2& p) {
+  bool inside = false;
+  for (std::size_t i = 0, j = polygon.size() - 1; i < polygon.size(); j = i++) {
+    const Point2& a = polygon[i];
+    const Point2& b = polygon[j];
+    if ((a[1] > p[1]) != (b[1] > p[1]) && p[0] < (b[0] - a[0]) * (p[1] - a[1]) / (b[1] - a[1]) + a[0]) inside = !inside;
+  }
+  return inside;
+}
+
+// The triangles tile the outline: they wind as it does, lie inside it without crossing its sides,
+// and cover its area exactly.
+void expectCutInside(const ObjMesh& mesh, const std::vector<Point2>& outline) {
+  ASSERT_EQ(mesh.indices.size(), 3 * (outline.size() - 2));
+  const double area = signedArea(outline);
+  const double epsilon = 1e-5;
+  double covered = 0;
+  for (std::size_t t = 0; t < mesh.indices.size(); t += 3) {
+    std::vector<Point2> corners;
+    for (std::size_t k = 0; k < 3; ++k) {
+      const auto [x, y, z] = position(mesh, t + k);
+      corners.push_back({(x - 1) * tiltU[0] + (y - 2) * tiltU[1] + (z - 3) * tiltU[2],
+                         (x - 1) * tiltV[0] + (y - 2) * tiltV[1] + (z - 3) * tiltV[2]});
+    }
+    const double part = signedArea(corners);
+    EXPECT_GE(part * (area > 0 ? 1 : -1), -epsilon) << "triangle " << t / 3 << " winds the other way";
+    covered += part;
+    if (std::fabs(part) > epsilon) {
+      const Point2 centre = {(corners[0][0] + corners[1][0] + corners[2][0]) / 3,
+                             (corners[0][1] + corners[1][1] + corners[2][1]) / 3};
+      EXPECT_TRUE(insideByCrossings(outline, centre)) << "triangle " << t / 3 << " lies outside";
+    }
+    for (std::size_t k = 0; k < 3; ++k) {
+      const Point2& a = corners[k];
+      const Point2& b = corners[(k + 1) % 3];
+      for (std::size_t i = 0; i < outline.size(); ++i) {
+        const Point2& c = outline[i];
+        const Point2& d = outline[(i + 1) % outline.size()];
+        const bool crosses = cross(a, b, c) * cross(a, b, d) < -epsilon && cross(c, d, a) * cross(c, d, b) < -epsilon;
+        EXPECT_FALSE(crosses) << "triangle " << t / 3 << " crosses side " << i;
+      }
+    }
+  }
+  EXPECT_NEAR(covered, area, epsilon * std::fabs(area));
+}
+
+TEST(ObjReader, ConcaveAndSelfTouchingPolygonsAreCutInsideTheirOutlineAndConvexOnesStayFans) {
+  const std::vector<Point2> letterL = {{0, 0}, {2, 0}, {2, 1}, {1, 1}, {1, 2}, {0, 2}};
+  for (std::size_t first = 0; first < letterL.size(); ++first) {
+    SCOPED_TRACE(first);
+    std::vector<Point2> turned(letterL.begin() + static_cast<std::ptrdiff_t>(first), letterL.end());
+    turned.insert(turned.end(), letterL.begin(), letterL.begin() + static_cast<std::ptrdiff_t>(first));
+    expectCutInside(readObj(tiltedFace(turned)), turned);
+  }
+  // A cog of 33 teeth, 66 corners, written both ways round.
+  std::vector<Point2> cog;
+  for (int i = 0; i < 66; ++i) {
+    const double angle = i * 2 * M_PI / 66, radius = i % 2 ? 3.0 : 5.0;
+    cog.push_back({radius * std::cos(angle), radius * std::sin(angle)});
+  }
+  expectCutInside(readObj(tiltedFace(cog)), cog);
+  const std::vector<Point2> backwards(cog.rbegin(), cog.rend());
+  expectCutInside(readObj(tiltedFace(backwards)), backwards);
+  // A square with a square hole, joined by a seam the outline runs along twice.
+  const std::vector<Point2> framed = {{0, 0}, {4, 0}, {4, 4}, {0, 4}, {0, 0},
+                                      {1, 1}, {1, 3}, {3, 3}, {3, 1}, {1, 1}};
+  expectCutInside(readObj(tiltedFace(framed)), framed);
+
+  // Convex, even bent a little out of its plane: the fan from the first corner, bit for bit.
+  std::vector<Point2> pentagon;
+  for (int i = 0; i < 5; ++i) pentagon.push_back({2 * std::cos(i * 2 * M_PI / 5), 2 * std::sin(i * 2 * M_PI / 5)});
+  std::string points = tiltedFace(pentagon);
+  points = points.substr(0, points.rfind("f "));
+  expectSameMesh(readObj(points + "f 1 2 3 4 5\n"), readObj(points + "f 1 2 3\nf 1 3 4\nf 1 4 5\n"));
+  const std::string bent = "v 0 0 0\nv 1 0 0.01\nv 1 1 0\nv 0 1 0.01\n";
+  expectSameMesh(readObj(bent + "f 1 2 3 4\n"), readObj(bent + "f 1 2 3\nf 1 3 4\n"));
+}
+
+TEST(ObjReader, AByteOrderMarkReadsAsTheSameFileWithoutIt) {
+  const std::string text = "v 0 0 0\nv 1 0 0\nv 0 1 0\nv 1 1 0\nf 1 2 3\nf 2 4 3\n";
+  const ObjMesh plain = readObj(text);
+  ASSERT_EQ(plain.indices.size(), 6u);
+  expectSameMesh(readObj("\xEF\xBB\xBF" + text), plain);
+  const std::string path = ::testing::TempDir() + "glowmarch-bom.obj";
+  {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    std::fputs(("\xEF\xBB\xBF" + text).c_str(), file);
+    std::fclose(file);
+  }
+  const std::optional<ObjMesh> read = readObjFile(path.c_str());
+  std::remove(path.c_str());
+  ASSERT_TRUE(read.has_value());
+  expectSameMesh(*read, plain);
 }
 
 TEST(ObjReader, FacesThatCannotBeReadOrPointOutsideTheListsAreSkipped) {
@@ -219,11 +354,9 @@ TEST(ObjReader, FacesThatCannotBeReadOrPointOutsideTheListsAreSkipped) {
 TEST(ObjReader, LinesOfAnyLengthAndTabsAfterTheKeywordAreRead) {
   std::string points = "# " + std::string(5000, 'x') + "\n" + "v 4 5 6" + std::string(300, ' ') + "\r\n";
   std::string face = "f";
-  std::string triangles;
   for (int i = 2; i <= 300; ++i) {
     points += "v " + std::to_string(i) + " " + std::to_string(i % 7) + " 0\n";
     face += " " + std::to_string(i) + "/1";
-    if (i >= 3) triangles += "f 1/1 " + std::to_string(i - 1) + "/1 " + std::to_string(i) + "/1\n";
   }
   points += "vt 0.5 0.25\n";
   face = "f 1/1" + face.substr(1);
@@ -232,7 +365,7 @@ TEST(ObjReader, LinesOfAnyLengthAndTabsAfterTheKeywordAreRead) {
   const ObjMesh mesh = readObj(points + face + "\n");
   EXPECT_EQ(mesh.indices.size(), 3u * 298);
   EXPECT_EQ(position(mesh, 0), (std::array<float, 3>{4, 5, 6}));
-  expectSameMesh(mesh, readObj(points + triangles));
+  expectSameMesh(mesh, referenceRead(points + face + "\n"));
   expectSameMesh(readObj(points + "f\t1 2 3\nf\t\t3 2 1 4\nv\t9 9 9\nf 1 3 -1\n"),
                  readObj(points + "f 1 2 3\nf 3 2 1\nf 3 1 4\nv 9 9 9\nf 1 3 301\n"));
 }
