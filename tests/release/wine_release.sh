@@ -53,12 +53,8 @@ fi
 source "$here/../app/xserver.sh"
 start_xserver 1920x1080x24
 
-# Wine's own prefix, made once before anything is timed; no crash dialog, no Mono or Gecko offers.
-export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-wineboot -i >"$work/wineboot.log" 2>&1 || fail "wineboot failed: $(tail -n 5 "$work/wineboot.log")"
-wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 ||
-  fail "could not turn Wine's crash dialog off"
-wineserver -w
+source "$here/wineprefix.sh"
+make_wineprefix "$work/prefix"
 
 alive() { kill -0 "$show" 2>/dev/null; }
 box() { x xwininfo -root -tree | grep -F "\"$1\":" | awk '{ print $1 }' | head -n 1; }

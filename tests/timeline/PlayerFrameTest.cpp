@@ -1,4 +1,5 @@
 #include <GL/glew.h>
+#include <SDL2/SDL_stdinc.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -329,7 +330,7 @@ bool heardPast(audio::MusicStream& stream, double seconds) {
 }
 
 TEST_F(PlayerFrame, TheDefaultOutputPlaysTheMusicAndTheFrameFollowsIt) {
-  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  SDL_setenv("SDL_AUDIODRIVER", "dummy", 1);
   withMusic();
   auto player = std::make_unique<Player>();
   ASSERT_TRUE(messages.empty()) << messages[0].text;
@@ -356,7 +357,7 @@ using PlayerEndDeathTest = PlayerFrame;
 
 TEST_F(PlayerEndDeathTest, EndExitsCleanlyWhileTheMusicPlays) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
-  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  SDL_setenv("SDL_AUDIODRIVER", "dummy", 1);
   withMusic();
   folder.write("data/vesperscript.txt", "0.01 x END\n");
   EXPECT_EXIT(endWhilePlaying(), ::testing::ExitedWithCode(0), "");
