@@ -9,6 +9,7 @@
 # STILL_LINE: the "Doing: " line after which the picture holds still until END; by default the last
 # line the script runs before END. Both screenshots are taken a second after it is printed.
 # Prints the start-up of both players (start to the question, answer to the first "Doing: " line).
+# With WINE_RELEASE_KEEP=DIR the screenshots, outputs and their difference are kept in DIR.
 set -uo pipefail
 
 release="$(realpath "$1")"
@@ -19,6 +20,9 @@ work="$(mktemp -d "${TMPDIR:-/tmp}/glowmarch-wine-XXXXXX")"
 server=""
 show=""
 cleanup() {
+  if [ -n "${WINE_RELEASE_KEEP:-}" ]; then
+    mkdir -p "$WINE_RELEASE_KEEP" && cp "$work"/*.png "$work"/*.out "$work"/*.err "$WINE_RELEASE_KEEP/" 2>/dev/null
+  fi
   [ -n "$show" ] && { pkill -KILL -P "$show" 2>/dev/null; kill -KILL "$show" 2>/dev/null; }
   [ -d "$work/prefix" ] && WINEPREFIX="$work/prefix" wineserver -k 2>/dev/null
   [ -n "$server" ] && kill "$server" 2>/dev/null
@@ -89,6 +93,7 @@ play() {
     sleep 0.05
   done
   tr -d '\r' <"$work/$name.out" | grep -qxF -- "$still" || fail "$name did not print \"$still\" within 120 s"
+  [ -n "$first" ] || first="$(awk -v a="$start" -v b="$(now)" 'BEGIN { printf "%.2f", b - a }')"
   sleep 1
   alive || fail "$name ended before its screenshot"
   x import -window root "$work/$name.png" || fail "$name: no screenshot"
