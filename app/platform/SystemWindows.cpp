@@ -35,6 +35,9 @@ double processCpuSeconds() {
   return seconds(kernel, user);
 }
 
+// Only the capture starts child processes, and it is a Linux program.
+double childrenCpuSeconds() { return 0.0; }
+
 double threadCpuSeconds() {
   FILETIME created, exited, kernel, user;
   if (!GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user)) return 0.0;
