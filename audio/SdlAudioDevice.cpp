@@ -37,8 +37,13 @@ struct Output {
   void close();
 };
 
-// Trivially destroyed, so the exit hook can use them whatever static teardown has done.
-constinit std::mutex openOutputsMutex;
+// Never destroyed, so the exit hook can use it whatever static teardown has done; made on first use,
+// as not every standard library can make a std::mutex at compile time.
+std::mutex& openOutputsMutex() {
+  static std::mutex* const mutex = new std::mutex;
+  return *mutex;
+}
+// Trivially destroyed, for the same reason.
 constinit Output* openOutputs = nullptr;
 constinit bool exitHookInstalled = false;
 
@@ -48,7 +53,7 @@ void closeAllAtExit() {
   for (;;) {
     Output* open = nullptr;
     {
-      std::lock_guard lock(openOutputsMutex);
+      std::lock_guard lock(openOutputsMutex());
       open = openOutputs;
     }
     if (open == nullptr) return;
@@ -59,7 +64,7 @@ void closeAllAtExit() {
 void Output::close() {
   SDL_AudioDeviceID closing = 0;
   {
-    std::lock_guard lock(openOutputsMutex);
+    std::lock_guard lock(openOutputsMutex());
     for (Output** link = &openOutputs; *link != nullptr; link = &(*link)->nextOpen) {
       if (*link == this) {
         *link = nextOpen;
@@ -245,7 +250,7 @@ std::unique_ptr<AudioDevice> AudioDevice::openDefault() {
   const std::string_view name = driver != nullptr ? driver : "";
   output->queuedFrames = (name == "dummy" || name == "disk") ? 0 : obtained.samples;
   {
-    std::lock_guard lock(openOutputsMutex);
+    std::lock_guard lock(openOutputsMutex());
     output->nextOpen = openOutputs;
     openOutputs = output.get();
   }

@@ -1,9 +1,9 @@
 // The few things the programs ask of the operating system that differ between Linux and Windows,
-// implemented once per system (SystemPosix.cpp).
+// implemented once per system (SystemPosix.cpp, SystemWindows.cpp).
 #pragma once
 
 #include <cstddef>
-#include <string>
+#include <filesystem>
 
 namespace glowmarch::system {
 
@@ -18,10 +18,13 @@ double threadCpuSeconds();
 // Standard error is a terminal a person watches (progress may redraw its line).
 bool standardErrorIsTerminal();
 // The folder that holds the running program's executable; empty when it cannot be told.
-std::string executableFolder();
+std::filesystem::path executableFolder();
 // From now on everything printed to C's standard output also goes to `copy`, line by line as the
 // player's own output goes; false where it cannot be arranged.
 using OutputCopy = void (*)(const char* bytes, std::size_t size);
 bool copyStandardOutput(OutputCopy copy);
+// Standard output and error reach the console the program was started from, a windowed program's
+// too, and each line written to standard output goes out at once, not when a buffer fills.
+void connectStandardStreams();
 
 }  // namespace glowmarch::system

@@ -46,13 +46,15 @@ double childrenCpuSeconds() {
 
 double threadCpuSeconds() { return seconds(CLOCK_THREAD_CPUTIME_ID); }
 
-std::string executableFolder() {
+std::filesystem::path executableFolder() {
   std::error_code error;
   const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-  return error ? std::string() : self.parent_path().string();
+  return error ? std::filesystem::path() : self.parent_path();
 }
 
 bool standardErrorIsTerminal() { return isatty(STDERR_FILENO) != 0; }
+
+void connectStandardStreams() { std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ); }
 
 bool copyStandardOutput(OutputCopy copy) {
   std::fflush(stdout);

@@ -57,7 +57,7 @@ TEST(DecodedMusic, MonoAndOtherRatesComeOutAsStereoAt44100Hz) {
   EXPECT_NEAR(peak(*music, 0), 16384, 1200);
 }
 
-TEST(DecodedMusic, MissingEmptyFolderPipeAndNonMpegFilesFailWithoutACrashOrAWait) {
+TEST(DecodedMusic, MissingEmptyFolderAndNonMpegFilesFailWithoutACrash) {
   testing::ScratchFolder folder;
   folder.write("empty.mp3", "");
   folder.write("text.mp3", "0 cam new camera\n1 cam setpoint 0 0 0\n");
@@ -66,7 +66,6 @@ TEST(DecodedMusic, MissingEmptyFolderPipeAndNonMpegFilesFailWithoutACrashOrAWait
   for (char& c : noise) c = static_cast<char>(random());
   folder.write("noise.mp3", noise);
   std::filesystem::create_directories(folder.path() / "folder.mp3");
-  ASSERT_EQ(mkfifo((folder.path() / "pipe.mp3").c_str(), 0600), 0);
 
   EXPECT_EQ(DecodedMusic::open(nullptr), nullptr);
   EXPECT_EQ(DecodedMusic::open("missing.mp3"), nullptr);
@@ -74,8 +73,15 @@ TEST(DecodedMusic, MissingEmptyFolderPipeAndNonMpegFilesFailWithoutACrashOrAWait
   EXPECT_EQ(DecodedMusic::open("text.mp3"), nullptr);
   EXPECT_EQ(DecodedMusic::open("noise.mp3"), nullptr);
   EXPECT_EQ(DecodedMusic::open("folder.mp3"), nullptr);
-  EXPECT_EQ(DecodedMusic::open("pipe.mp3"), nullptr);  // and no wait for a writer
 }
+
+#ifndef _WIN32  // named pipes in the file system are POSIX's
+TEST(DecodedMusic, APipeFailsWithoutAWaitForAWriter) {
+  testing::ScratchFolder folder;
+  ASSERT_EQ(mkfifo((folder.path() / "pipe.mp3").c_str(), 0600), 0);
+  EXPECT_EQ(DecodedMusic::open("pipe.mp3"), nullptr);
+}
+#endif
 
 TEST(DecodedMusic, DamagedFilesPlayWhatCanBeDecoded) {
   testing::ScratchFolder folder;

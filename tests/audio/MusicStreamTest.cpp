@@ -68,11 +68,11 @@ TEST(ManualStream, StandsWhereItIsPutAndStopsAtTheEnd) {
 // SDL's dummy driver: no sound card needed, samples consumed at about real-time pace.
 class SdlDevice : public ::testing::Test {
  protected:
-  void SetUp() override { setenv("SDL_AUDIODRIVER", "dummy", 1); }
+  void SetUp() override { SDL_setenv("SDL_AUDIODRIVER", "dummy", 1); }
 };
 
 TEST_F(SdlDevice, WithoutAnOutputOpeningFailsCleanly) {
-  setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+  SDL_setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
   EXPECT_EQ(AudioDevice::openDefault(), nullptr);
 }
 

@@ -329,7 +329,7 @@ bool heardPast(audio::MusicStream& stream, double seconds) {
 }
 
 TEST_F(PlayerFrame, TheDefaultOutputPlaysTheMusicAndTheFrameFollowsIt) {
-  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  SDL_setenv("SDL_AUDIODRIVER", "dummy", 1);
   withMusic();
   auto player = std::make_unique<Player>();
   ASSERT_TRUE(messages.empty()) << messages[0].text;
