@@ -3,12 +3,17 @@
 #include <GL/glew.h>
 #include <SDL2/SDL.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <set>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -58,6 +63,49 @@ void noteBox(const char* text, const char* caption) {
 
 std::uint64_t sampleOf(std::uint64_t frame) { return frame * audio::sampleRate / editFps; }
 
+// Where the overlay keeps its panels' sizes between runs; none without a home.
+std::string layoutFile() {
+  if (const char* config = std::getenv("XDG_CONFIG_HOME"); config != nullptr && config[0] == '/') {
+    return std::string(config) + "/glowmarch/edit-layout";
+  }
+  if (const char* home = std::getenv("HOME"); home != nullptr && home[0] == '/') {
+    return std::string(home) + "/.config/glowmarch/edit-layout";
+  }
+  return {};
+}
+
+// The script's lines for the timeline, with their line numbers in the file: the player cuts its copy
+// of the file into lines in place, so a line's offset in the buffer is its offset in the file.
+std::vector<TimelineLine> timelineLines(const Player& player) {
+  std::vector<TimelineLine> lines;
+  std::ifstream in(scriptPath, std::ios::binary);
+  const std::string file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::size_t at = 0;
+  int number = 1;
+  for (const ScriptLine& line : player.scriptLines) {
+    const std::size_t offset = static_cast<std::size_t>(line.text - player.scriptText.get());
+    for (; at < offset && at < file.size(); ++at) {
+      if (file[at] == '\n' || (file[at] == '\r' && (at + 1 >= file.size() || file[at + 1] != '\n'))) ++number;
+    }
+    // Running a line cuts its words apart in the player's copy: the text comes from the file.
+    std::string text;
+    if (offset < file.size()) text = file.substr(offset, file.find_first_of("\r\n", offset) - offset);
+    lines.push_back(TimelineLine{line.time, number, std::move(text)});
+  }
+  return lines;
+}
+
+// The display's refresh rate, where SDL knows it.
+double refreshRate(SDL_Window* window) {
+  SDL_DisplayMode mode{};
+  if (SDL_GetWindowDisplayMode(window, &mode) == 0 && mode.refresh_rate > 0) return mode.refresh_rate;
+  const int display = SDL_GetWindowDisplayIndex(window);
+  if (display >= 0 && SDL_GetCurrentDisplayMode(display, &mode) == 0 && mode.refresh_rate > 0) {
+    return mode.refresh_rate;
+  }
+  return 60.0;
+}
+
 void drawableSize(int& width, int& height) {
   SDL_GL_GetDrawableSize(shell.window, &width, &height);
   if (width < 1) width = 1;
@@ -80,16 +128,30 @@ class Snapshot {
   }
   static void unbind() { glBindFramebuffer(GL_FRAMEBUFFER, 0); }
 
-  // Copies the picture the window holds.
-  void take(int w, int h) {
-    fit(w, h);
-    copy(0, target.framebuffer, w, h);
-  }
+  bool fits(int w, int h) const { return target.framebuffer != 0 && w == width && h == height; }
 
-  bool show(int w, int h) const {
-    if (target.framebuffer == 0 || w != width || h != height) return false;
-    copy(target.framebuffer, 0, w, h);
-    return true;
+  // Shows the picture in `area` of the window (w x h): 1:1 when it fills it, else scaled, the rest
+  // of the window cleared.
+  void present(int w, int h, const PictureArea& area) const {
+    // A blit is cut by the scissor, which the show may leave on; the clear colour is the show's.
+    const GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
+    if (scissor) glDisable(GL_SCISSOR_TEST);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    const bool whole = area.x == 0 && area.y == 0 && area.width == w && area.height == h;
+    if (!whole) {
+      GLfloat clearColor[4];
+      glGetFloatv(GL_COLOR_CLEAR_VALUE, clearColor);
+      glClearColor(0.08f, 0.08f, 0.1f, 1.0f);
+      glClear(GL_COLOR_BUFFER_BIT);
+      glClearColor(clearColor[0], clearColor[1], clearColor[2], clearColor[3]);
+    }
+    if (target.framebuffer != 0) {
+      glBindFramebuffer(GL_READ_FRAMEBUFFER, target.framebuffer);
+      glBlitFramebuffer(0, 0, width, height, area.x, h - area.y - area.height, area.x + area.width, h - area.y,
+                        GL_COLOR_BUFFER_BIT, whole && w == width && h == height ? GL_NEAREST : GL_LINEAR);
+    }
+    unbind();
+    if (scissor) glEnable(GL_SCISSOR_TEST);
   }
 
  private:
@@ -107,17 +169,6 @@ class Snapshot {
     unbind();
     width = w;
     height = h;
-  }
-
-  static void copy(GLuint from, GLuint to, int w, int h) {
-    // A blit is cut by the scissor, which the show may leave on.
-    const GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
-    if (scissor) glDisable(GL_SCISSOR_TEST);
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, from);
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, to);
-    glBlitFramebuffer(0, 0, w, h, 0, 0, w, h, GL_COLOR_BUFFER_BIT, GL_NEAREST);
-    unbind();
-    if (scissor) glEnable(GL_SCISSOR_TEST);
   }
 
   OffscreenTarget target;
@@ -140,7 +191,10 @@ class EditSession {
   void seek(std::uint64_t frame);
   void reload(bool musicChanged);
   void take(EditKey key);
-  void takeEvents(bool& done);
+  bool takeEvents(bool& done);
+  void stopAtEnd();
+  void say(std::string text);
+  void redraw(int frames) { drawsDue = std::max(drawsDue, frames); }
   void drawFrame();
   void afterFrame();
   std::uint64_t currentFrame() const;
@@ -170,20 +224,27 @@ class EditSession {
   bool showOverlay = true;
   bool resized = false;
   bool builtOnce = false;
+  bool atEnd = false;        // stopped at the script's END or the show's end
+  double endSeconds = 0.0;   // where the END stopped it
+  int drawsDue = 0;          // frames to draw while paused: the overlay settles over a few
+  std::string status;        // the status box's passing note
+  Clock::time_point statusUntil;
+  double displayRate = 60.0;
   LoopSpan loop;
-  std::vector<double> lineTimes;
+  std::vector<TimelineLine> lines;
   std::vector<float> levels;
   const audio::DecodedMusic* levelsOf = nullptr;
-  std::optional<double> overlaySeek;
+  std::optional<std::uint64_t> overlaySeek;
   std::vector<EditKey> keys;
 
   // Figures for the standard error: how long a reload takes from the save to its first frame.
   std::optional<Clock::time_point> savedAt;
+  std::optional<Clock::time_point> reloadStarted;
   Clock::time_point reloadedAt;
   double reloadCpu = 0.0;
   Clock::time_point drawnAt;
   bool findingsDue = false;
-  std::vector<std::string> findings;  // of the show check, as of the last reload
+  std::vector<Finding> findings;  // of the show check, as of the last reload
   Clock::time_point lastSwap = Clock::now();
 };
 
@@ -202,6 +263,7 @@ void EditSession::renewContext() {
   drainGlErrors();
   SDL_GL_DeleteContext(shell.context);
   shell.context = made;
+  SDL_GL_SetSwapInterval(1);
   int width = 0;
   int height = 0;
   drawableSize(width, height);
@@ -217,6 +279,8 @@ void EditSession::rebuild(std::uint64_t frame, bool pause) {
   if (builtOnce) renewContext();
   builtOnce = true;
   endReached = false;
+  atEnd = false;
+  endSeconds = 0.0;
   showMessages().clear();
 
   // The clock stands at 0 when the show starts, as in a capture.
@@ -226,15 +290,22 @@ void EditSession::rebuild(std::uint64_t frame, bool pause) {
   const double startUp = secondsSince(start);
   seekFrames(*player, *frameClock, 0, frame, editFps);
   const double seeking = secondsSince(start) - startUp;
-  lineTimes.clear();
-  for (const ScriptLine& line : player->scriptLines) lineTimes.push_back(line.time);
+  lines = timelineLines(*player);
 
+  // A seek past the script's END lands there paused: play never runs past it.
+  if (endReached) {
+    endReached = false;
+    atEnd = true;
+    endSeconds = static_cast<double>(frame) / editFps;
+    pause = true;
+  }
   paused = pause;
   if (pause) {
     drawOnGrid(frame);
   } else {
     goLive(frame);
   }
+  redraw(2);
   std::fprintf(stderr, "%s --edit: show built at %.3f s in %.3f s (start-up %.3f s, seek %.3f s; CPU %.3f s)\n",
                playerProgram, static_cast<double>(frame) / editFps, secondsSince(start), startUp, seeking,
                processSeconds() - startCpu);
@@ -269,6 +340,7 @@ void EditSession::goLive(std::uint64_t frame) {
 }
 
 void EditSession::pause() {
+  redraw(2);
   if (paused) return;
   if (player->stream) player->stream->pause();
   pausedSeconds = musicTime;
@@ -278,7 +350,12 @@ void EditSession::pause() {
 }
 
 void EditSession::resume() {
+  redraw(2);
   if (!paused) return;
+  if (atEnd) {
+    say("the show's end: Home, Left or the timeline go back");
+    return;
+  }
   if (onGrid) {
     goLive(pausedFrame);
     return;
@@ -292,6 +369,7 @@ void EditSession::seek(std::uint64_t frame) { rebuild(frame, paused); }
 
 void EditSession::reload(bool musicChanged) {
   findingsDue = true;
+  reloadStarted = savedAt ? *savedAt : Clock::now();
   if (musicChanged) {
     std::shared_ptr<audio::DecodedMusic> opened = audio::DecodedMusic::open(musicPath);
     music = opened;
@@ -311,8 +389,25 @@ double EditSession::currentSeconds() const {
 
 double EditSession::showLength() const {
   double length = music ? static_cast<double>(music->length()) / audio::sampleRate : 0.0;
-  for (double time : lineTimes) length = std::max(length, time);
-  return length;
+  for (const TimelineLine& line : lines) length = std::max(length, line.time);
+  return std::max(length, endSeconds);
+}
+
+void EditSession::say(std::string text) {
+  status = std::move(text);
+  statusUntil = Clock::now() + std::chrono::seconds(4);
+  redraw(2);
+}
+
+// The show stops where it ends and the clock with it; the note is given once.
+void EditSession::stopAtEnd() {
+  const bool byEnd = endReached;
+  endReached = false;
+  pause();
+  atEnd = true;
+  endSeconds = byEnd ? pausedSeconds : 0.0;
+  if (!byEnd) pausedSeconds = std::min(pausedSeconds, showLength());
+  showMessages().note(byEnd ? "edit: the script's END; paused here" : "edit: the show's end; paused here");
 }
 
 std::optional<std::uint64_t> lastFrameOf(double length) {
@@ -371,9 +466,11 @@ void EditSession::take(EditKey key) {
   }
 }
 
-void EditSession::takeEvents(bool& done) {
+bool EditSession::takeEvents(bool& done) {
   SDL_Event event;
+  bool any = false;
   while (SDL_PollEvent(&event) != 0) {
+    any = true;
     if (event.type == SDL_QUIT) {
       done = true;
       continue;
@@ -389,6 +486,7 @@ void EditSession::takeEvents(bool& done) {
     if (key != EditKey::none && (event.key.repeat == 0 || moves)) keys.push_back(key);
   }
   if (shell.active && shell.keys[virtualKeyEscape]) done = true;
+  return any;
 }
 
 void EditSession::refreshLoudness() {
@@ -403,8 +501,7 @@ void EditSession::refreshLoudness() {
 }
 
 void EditSession::listFindings() {
-  findings.clear();
-  for (const Finding& finding : checkShow()) findings.push_back(formatFinding(finding));
+  findings = checkShow();
   // The check makes and deletes objects of its own; the show's drawing state must not feel it.
   SDL_GL_MakeCurrent(shell.window, shell.context);
 }
@@ -414,35 +511,43 @@ void EditSession::drawFrame() {
   int height = 0;
   drawableSize(width, height);
   if (paused) {
-    if (!snapshot.show(width, height)) {
-      // The window changed size under the picture: it is drawn again at the new size next pass.
-      glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-      resized = true;
-    }
+    // The window changed size under the picture: it is drawn again at the new size.
+    if (!snapshot.fits(width, height)) resized = true;
   } else {
     if (auto* manual = dynamic_cast<audio::ManualStream*>(player->stream.get())) {
       // No sound device: the music is positioned by the clock, so the spectrum still follows.
       manual->setSeconds(secondsBetween(player->startTime, platform().milliseconds()));
     }
+    // Drawn where a paused picture is kept, as a capture draws it, and shown from there.
+    snapshot.bindForDrawing(width, height);
     player->runFrame();
-    snapshot.take(width, height);
+    Snapshot::unbind();
   }
+  snapshot.present(width, height, showOverlay ? overlay->pictureArea(width, height) : PictureArea{0, 0, width, height});
   if (showOverlay) {
     refreshLoudness();
     OverlayView view;
     view.seconds = currentSeconds();
     view.length = showLength();
+    view.musicLength = music ? static_cast<double>(music->length()) / audio::sampleRate : 0.0;
     view.paused = paused;
+    view.atEnd = atEnd;
     view.loop = loop;
     view.loudness = &levels;
-    view.lineTimes = &lineTimes;
+    view.lines = &lines;
     view.messages = &showMessages().lines();
     view.findings = &findings;
+    if (!status.empty()) view.status = status;
     SDL_GL_MakeCurrent(shell.window, overlayContext);
     overlaySeek = overlay->draw(view);
   }
   SDL_GL_SwapWindow(shell.window);
   SDL_GL_MakeCurrent(shell.window, shell.context);
+  // Play is paced to the display: the swap waits for it where there is a vertical sync, and where
+  // there is none (or it is off) the frame waits out the rest of the display's period.
+  const Clock::time_point next = lastSwap + std::chrono::duration_cast<Clock::duration>(
+                                                std::chrono::duration<double>(1.0 / displayRate));
+  if (!paused && Clock::now() < next) std::this_thread::sleep_until(next);
   const Clock::time_point now = Clock::now();
   overlay->countFrame(std::chrono::duration<double>(now - lastSwap).count());
   lastSwap = now;
@@ -460,18 +565,25 @@ void EditSession::afterFrame() {
                  between(reloadedAt, drawnAt), secondsSince(drawnAt), processSeconds() - reloadCpu);
     savedAt.reset();
   }
+  if (reloadStarted) {
+    char text[96];
+    std::snprintf(text, sizeof text, "reloaded at %.3f s in %.2f s", currentSeconds(), secondsSince(*reloadStarted));
+    say(text);
+    reloadStarted.reset();
+  }
   if (findingsDue) {
     // After the first frame: the check compiles every shader again, and the new frame comes first.
     findingsDue = false;
     listFindings();
   }
   if (paused) return;
-  if (endReached) {
-    pause();
-    showMessages().note("edit: the script's END; paused here");
+  if (const auto start = loop.wrap(musicTime)) {
+    rebuild(*start, false);
     return;
   }
-  if (const auto start = loop.wrap(musicTime)) rebuild(*start, false);
+  const double length = showLength();
+  // The end of a show whose music is still being decoded is not known yet.
+  if (endReached || (length > 0.0 && musicTime >= length && (!music || music->complete()))) stopAtEnd();
 }
 
 int EditSession::run() {
@@ -479,11 +591,19 @@ int EditSession::run() {
   SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
   shell.fullscreen = false;
   if (!createWindow()) return 1;
-  if (options.width != windowWidth || options.height != windowHeight) {
-    SDL_SetWindowSize(shell.window, options.width, options.height);
-  }
   int width = 0;
   int height = 0;
+  if (options.width != windowWidth || options.height != windowHeight) {
+    SDL_SetWindowSize(shell.window, options.width, options.height);
+    // The show is built once, at the size asked for: the window server's answer is awaited.
+    for (int tries = 0; tries < 50; ++tries) {
+      SDL_PumpEvents();
+      drawableSize(width, height);
+      if (width == options.width && height == options.height) break;
+      SDL_Delay(10);
+    }
+    SDL_FlushEvent(SDL_WINDOWEVENT);
+  }
   drawableSize(width, height);
   resizeView(width, height);
 
@@ -502,18 +622,24 @@ int EditSession::run() {
     killWindow();
     return 1;
   }
-  overlay = std::make_unique<Overlay>(shell.window, overlayContext);
+  SDL_GL_SetSwapInterval(1);
+  overlay = std::make_unique<Overlay>(shell.window, overlayContext, layoutFile());
   SDL_GL_MakeCurrent(shell.window, shell.context);
+  SDL_GL_SetSwapInterval(1);
+  displayRate = refreshRate(shell.window);
   if (!watcher.watching()) showMessages().note("edit: files are not watched; F6 reloads");
 
   rebuild(frameNearest(options.at), options.paused);
+  // Rebuilds after the first print what changed, not the listing again.
+  setScriptListing(false);
   findingsDue = true;
   bool done = false;
   while (!done) {
-    takeEvents(done);
+    // The overlay answers a key or the mouse over a few frames (hover, then the result).
+    if (takeEvents(done)) redraw(3);
     if (done) break;
     for (EditKey key : std::exchange(keys, {})) take(key);
-    if (overlaySeek) seek(frameNearest(*std::exchange(overlaySeek, std::nullopt)));
+    if (overlaySeek) seek(*std::exchange(overlaySeek, std::nullopt));
     watcher.poll(Clock::now());
     const std::optional<Clock::time_point> firstChange =
         watcher.changes().pending() ? std::optional(watcher.changes().firstChange()) : std::nullopt;
@@ -529,12 +655,20 @@ int EditSession::run() {
       // A paused picture is drawn again at the new size.
       if (paused) rebuild(currentFrame(), true);
     }
-    if (shell.active) {
+    if (!status.empty() && Clock::now() >= statusUntil) {
+      status.clear();
+      redraw(1);
+    }
+    // Paused, a frame is drawn only when something changed; otherwise the loop sleeps until an
+    // event comes, looking at the files and the status box now and then.
+    const bool due = !paused || drawsDue > 0 || findingsDue || resized || reloadStarted.has_value();
+    if (shell.active && due) {
       drawnAt = Clock::now();
       drawFrame();
       afterFrame();
+      if (drawsDue > 0) --drawsDue;
     } else {
-      SDL_Delay(10);
+      SDL_WaitEventTimeout(nullptr, 40);
     }
     shell.keys.settle();
   }
