@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -185,7 +186,7 @@ class EditSession {
   void renewContext();
   void rebuild(std::uint64_t frame, bool pause);
   void drawOnGrid(std::uint64_t frame);
-  void goLive(std::uint64_t frame);
+  void goLive(std::uint64_t frame, std::unique_ptr<audio::MusicStream> live);
   void pause();
   void resume();
   void seek(std::uint64_t frame);
@@ -273,6 +274,14 @@ void EditSession::renewContext() {
 void EditSession::rebuild(std::uint64_t frame, bool pause) {
   const Clock::time_point start = Clock::now();
   const double startCpu = processSeconds();
+  // Playing on, the sound moves at once: it fades out where it is heard and goes on from the frame
+  // sought while the show is built, and the picture catches up with it.
+  std::unique_ptr<audio::MusicStream> live;
+  if (!pause && player && player->stream && player->stream->activity() == audio::Activity::playing &&
+      player->stream->sharedMusic() == music && dynamic_cast<audio::ManualStream*>(player->stream.get()) == nullptr) {
+    live = std::move(player->stream);
+    live->seek(sampleOf(frame));
+  }
   player.reset();
   frameClock.reset();
   clearShowState();
@@ -303,7 +312,7 @@ void EditSession::rebuild(std::uint64_t frame, bool pause) {
   if (pause) {
     drawOnGrid(frame);
   } else {
-    goLive(frame);
+    goLive(frame, std::move(live));
   }
   redraw(2);
   std::fprintf(stderr, "%s --edit: show built at %.3f s in %.3f s (start-up %.3f s, seek %.3f s; CPU %.3f s)\n",
@@ -324,9 +333,11 @@ void EditSession::drawOnGrid(std::uint64_t frame) {
   pausedFrame = frame;
 }
 
-void EditSession::goLive(std::uint64_t frame) {
+void EditSession::goLive(std::uint64_t frame, std::unique_ptr<audio::MusicStream> live) {
   frameClock.reset();  // the real clock again
-  if (player->stream && output) {
+  if (live && player->stream) {
+    player->stream = std::move(live);
+  } else if (player->stream && output) {
     std::unique_ptr<audio::MusicStream> live = output->createStream(player->stream->sharedMusic());
     if (live) {
       live->seek(sampleOf(frame));
@@ -342,11 +353,22 @@ void EditSession::goLive(std::uint64_t frame) {
 void EditSession::pause() {
   redraw(2);
   if (paused) return;
-  if (player->stream) player->stream->pause();
-  pausedSeconds = musicTime;
+  const bool held = player->stream && player->stream->pause();
   pausedAt = platform().milliseconds();
   paused = true;
   onGrid = false;
+  pausedSeconds = musicTime;
+  if (!held) return;
+  // The sound plays out what the device holds and fades out after the last frame handed out: the
+  // picture held is that frame's, so it is the music heard last.
+  pausedSeconds = player->stream->positionSeconds();
+  player->startTime = pausedAt - static_cast<std::uint32_t>(std::llround(pausedSeconds * 1000.0));
+  int width = 0;
+  int height = 0;
+  drawableSize(width, height);
+  snapshot.bindForDrawing(width, height);
+  player->runFrame();
+  Snapshot::unbind();
 }
 
 void EditSession::resume() {
@@ -357,7 +379,7 @@ void EditSession::resume() {
     return;
   }
   if (onGrid) {
-    goLive(pausedFrame);
+    goLive(pausedFrame, nullptr);
     return;
   }
   player->startTime += platform().milliseconds() - pausedAt;
@@ -379,7 +401,12 @@ void EditSession::reload(bool musicChanged) {
 
 std::uint64_t EditSession::currentFrame() const {
   if (paused && onGrid) return pausedFrame;
-  return frameNearest(paused ? pausedSeconds : musicTime);
+  if (paused) return frameNearest(pausedSeconds);
+  // Seeks go from the music heard now, not from the last picture's time.
+  if (player && player->stream && player->stream->activity() == audio::Activity::playing) {
+    return frameNearest(player->stream->positionSeconds());
+  }
+  return frameNearest(musicTime);
 }
 
 double EditSession::currentSeconds() const {
