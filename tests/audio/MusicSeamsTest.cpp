@@ -121,6 +121,8 @@ TEST(MusicSeams, PauseResumeAndSeekFadeWithinFiveMillisecondsRepeatNothingAndLan
   EXPECT_EQ(runs[1].first, runs[0].last + 1 + 2 * fade) << "frames heard twice or skipped across the pause";
   // The seek: the fade out goes on from where it was, the fade in starts on the frame sought.
   EXPECT_EQ(runs[2].first, 2u * sampleRate + fade);
+  EXPECT_EQ(runs[2].at - (runs[1].at + (runs[1].last - runs[1].first)), static_cast<std::size_t>(2 * fade + 1))
+      << "silence put into the seek's seam";
 
   // No click: nowhere does the sine channel step further than its own steepest step and a fade's.
   int steepest = 0;
