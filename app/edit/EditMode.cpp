@@ -297,7 +297,18 @@ void EditSession::rebuild(std::uint64_t frame, bool pause) {
   player = std::make_unique<Player>(AudioOpener([] { return std::make_unique<audio::ManualDevice>(); }), music);
   if (!music && player->stream) music = player->stream->sharedMusic();
   const double startUp = secondsSince(start);
-  seekFrames(*player, *frameClock, 0, frame, editFps);
+  // The frame before is drawn, as a capture does: drawing leaves GL state for the next frame (the
+  // pictures' blend function, the camera's lighting) that running the lines alone does not.
+  seekFrames(*player, *frameClock, 0, frame > 0 ? frame - 1 : 0, editFps);
+  if (frame > 0) {
+    int width = 0;
+    int height = 0;
+    drawableSize(width, height);
+    frameClock->set(*player, frame - 1, editFps);
+    snapshot.bindForDrawing(width, height);
+    player->runFrame();
+    Snapshot::unbind();
+  }
   const double seeking = secondsSince(start) - startUp;
   lines = timelineLines(*player);
 
@@ -338,10 +349,10 @@ void EditSession::goLive(std::uint64_t frame, std::unique_ptr<audio::MusicStream
   if (live && player->stream) {
     player->stream = std::move(live);
   } else if (player->stream && output) {
-    std::unique_ptr<audio::MusicStream> live = output->createStream(player->stream->sharedMusic());
-    if (live) {
-      live->seek(sampleOf(frame));
-      if (live->play()) player->stream = std::move(live);
+    std::unique_ptr<audio::MusicStream> fresh = output->createStream(player->stream->sharedMusic());
+    if (fresh) {
+      fresh->seek(sampleOf(frame));
+      if (fresh->play()) player->stream = std::move(fresh);
     }
   }
   // The millisecond clock goes on from the frame, so the next frame delta is one frame's time.

@@ -6,6 +6,10 @@
 #       A show of every class at --at 3 --paused with the overlay hidden (Tab) is the capture's frame
 #       at 3 s, pixel for pixel; it holds still; Right then Left comes back to the same picture. A static
 #       show with the overlay hidden is the default mode's picture.
+#   edit_end_to_end.sh blend PLAYER CAPTURE
+#       A half-transparent sphere under a lit camera drawn before a text (whose blend function the
+#       next frame inherits) at --at 1 --paused, after Right then Left and after a reload, is the
+#       capture's frame at 1 s, pixel for pixel.
 #   edit_end_to_end.sh reload PLAYER
 #       Paused, a fragment shader rewritten (a temporary file renamed over it) changes the picture in
 #       place at the same time; a broken one keeps the last good program, prints the error and the
@@ -168,6 +172,64 @@ case "$mode" in
     sleep 1
     shot "$work/edit"
     cmp -s "$work/default" "$work/edit" || fail "with the overlay hidden the picture is not the default mode's"
+    press Escape
+    await_exit 60
+    ;;
+  blend)
+    capture="$(realpath "$3")"
+    mkdir -p "$work/show/data/shaders" "$work/show/data/textures"
+    cp "$root/showcase/data/textures/profont.png" "$work/show/data/textures/"
+    cat >"$work/show/data/shaders/main.vert" <<'SHADER'
+#version 330 compatibility
+layout(location = 0) in vec3 in_position;
+layout(location = 1) in vec3 in_normal;
+out float lit;
+void main()
+{
+    vec3 normal = normalize(gl_NormalMatrix * in_normal);
+    lit = max(dot(normal, normalize(gl_LightSource[0].position.xyz)), 0.0);
+    gl_Position = gl_ModelViewProjectionMatrix * vec4(in_position, 1.0);
+}
+SHADER
+    cat >"$work/show/data/shaders/main.frag" <<'SHADER'
+#version 330 compatibility
+in float lit;
+out vec4 colour;
+void main() { colour = vec4(1.0, lit * 0.5, 0.0, 0.5); }
+SHADER
+    cat >"$work/show/data/vesperscript.txt" <<'SCRIPT'
+-10 main SHADER main.vert main.frag
+-9 cam new camera
+-9 cam setpoint 0,0,4
+-9 cam setdirection 0.5,0.5,0
+-9 SCENE append cam
+-9 ball new sphere
+-9 cam append ball
+-9 title new text
+-9 title local text;GLOW
+-9 title setpoint -1,-2.5,-6
+-9 SCENE append title
+SCRIPT
+    cd "$work/show"
+    "$capture" --from 1 --to 1.01 --out "$work/frames" >/dev/null 2>"$work/capture.err" ||
+      fail "the capture failed: $(cat "$work/capture.err")"
+    convert "$work/frames/frame000000.png" -depth 8 "rgb:$work/captured" || fail "could not read the captured frame"
+    start_edit --at 1 --paused
+    await_built 1 120
+    press Tab
+    sleep 1
+    shot "$work/paused"
+    cmp -s "$work/captured" "$work/paused" || fail "paused at 1 s, the blended picture is not the capture's frame"
+    press Right
+    await_built 2 120
+    press Left
+    await_built 3 120
+    shot "$work/back"
+    cmp -s "$work/captured" "$work/back" || fail "after Right then Left the picture is not the capture's frame"
+    printf '%s\n' "# saved again" >>data/vesperscript.txt
+    await_built 4 60
+    shot "$work/reloaded"
+    cmp -s "$work/captured" "$work/reloaded" || fail "after a reload the picture is not the capture's frame"
     press Escape
     await_exit 60
     ;;
