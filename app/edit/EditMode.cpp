@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <future>
 #include <iterator>
 #include <memory>
 #include <optional>
@@ -19,6 +20,7 @@
 #include <vector>
 
 #include "app/check/ShowCheck.h"
+#include "app/edit/BeatGrid.h"
 #include "app/common/View.h"
 #include "app/edit/MessageLog.h"
 #include "app/edit/Overlay.h"
@@ -202,6 +204,8 @@ class EditSession {
   double currentSeconds() const;
   double showLength() const;
   void refreshLoudness();
+  void refreshBeats();
+  void copyTime();
   void listFindings();
 
   EditOptions options;
@@ -235,6 +239,9 @@ class EditSession {
   std::vector<TimelineLine> lines;
   std::vector<float> levels;
   const audio::DecodedMusic* levelsOf = nullptr;
+  BeatGrid beats;
+  const audio::DecodedMusic* beatsOf = nullptr;
+  std::future<BeatGrid> beatsComing;  // found off the drawing thread, once per music
   std::optional<std::uint64_t> overlaySeek;
   std::vector<EditKey> keys;
 
@@ -493,6 +500,16 @@ void EditSession::take(EditKey key) {
       music = audio::DecodedMusic::open(musicPath);
       rebuild(0, false);
       return;
+    case EditKey::previousBeat:
+    case EditKey::nextBeat: {
+      const auto beat = key == EditKey::previousBeat ? previousBeat(beats.beats, currentSeconds())
+                                                     : nextBeat(beats.beats, currentSeconds());
+      if (beat) seek(frameNearest(*beat));
+      return;
+    }
+    case EditKey::copyTime:
+      copyTime();
+      return;
     case EditKey::fullscreen: {
       const bool full = (SDL_GetWindowFlags(shell.window) & SDL_WINDOW_FULLSCREEN) != 0;
       SDL_SetWindowFullscreen(shell.window, full ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP);
@@ -538,6 +555,34 @@ void EditSession::refreshLoudness() {
   levelsOf = music.get();
 }
 
+void EditSession::refreshBeats() {
+  if (beatsComing.valid() && beatsComing.wait_for(std::chrono::seconds(0)) == std::future_status::ready) {
+    beats = beatsComing.get();
+    redraw(1);
+  }
+  if (!music) {
+    beats = BeatGrid();
+    beatsOf = nullptr;
+    return;
+  }
+  if (beatsOf == music.get() || beatsComing.valid() || !music->complete()) return;
+  beatsOf = music.get();
+  beatsComing = std::async(std::launch::async, [piece = music] {
+    return findBeats(piece->samples(), piece->decodedFrames());
+  });
+}
+
+void EditSession::copyTime() {
+  char stamp[32];
+  std::snprintf(stamp, sizeof stamp, "%.3f", currentSeconds());
+  if (SDL_SetClipboardText(stamp) == 0) {
+    showMessages().note(std::string("edit: ") + stamp + " copied");
+  } else {
+    showMessages().note(std::string("edit: the clipboard could not be set (") + SDL_GetError() + "); the time is " + stamp);
+  }
+  redraw(2);
+}
+
 void EditSession::listFindings() {
   findings = checkShow();
   // The check makes and deletes objects of its own; the show's drawing state must not feel it.
@@ -573,6 +618,7 @@ void EditSession::drawFrame() {
     view.loop = loop;
     view.loudness = &levels;
     view.lines = &lines;
+    view.beats = &beats.beats;
     view.messages = &showMessages().lines();
     view.findings = &findings;
     if (!status.empty()) view.status = status;
@@ -693,6 +739,7 @@ int EditSession::run() {
       // A paused picture is drawn again at the new size.
       if (paused) rebuild(currentFrame(), true);
     }
+    refreshBeats();
     if (!status.empty() && Clock::now() >= statusUntil) {
       status.clear();
       redraw(1);

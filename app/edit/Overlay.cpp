@@ -303,6 +303,14 @@ void Overlay::drawTimeline(const OverlayView& view, std::optional<std::uint64_t>
       draw->AddRectFilled(ImVec2(x0, middle - half), ImVec2(x1, middle + half), IM_COL32(90, 140, 210, 255));
     }
   }
+  // The beat grid along the bottom.
+  if (view.beats != nullptr) {
+    const auto from = std::lower_bound(view.beats->begin(), view.beats->end(), span.first);
+    for (auto beat = from; beat != view.beats->end() && *beat <= last; ++beat) {
+      const float x = std::floor(xOf(*beat));
+      draw->AddLine(ImVec2(x, bottom - 7.0f), ImVec2(x, bottom), IM_COL32(120, 230, 230, 255));
+    }
+  }
   // The seconds scale.
   const double step = scaleStep(span.span / width, 80.0);
   for (double mark = std::ceil(span.first / step) * step; mark <= last + 1e-9; mark += step) {

@@ -44,6 +44,7 @@ struct OverlayView {
   LoopSpan loop;
   const std::vector<float>* loudness = nullptr;  // over the whole music; may be empty
   const std::vector<TimelineLine>* lines = nullptr;  // in file order
+  const std::vector<double>* beats = nullptr;        // the music's beats, seconds
   const std::deque<std::string>* messages = nullptr;
   const std::vector<Finding>* findings = nullptr;  // the show check's, listed under their files
   std::string status;  // a passing note, e.g. the last reload
