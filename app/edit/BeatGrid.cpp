@@ -63,7 +63,8 @@ std::vector<double> alignBeats(std::vector<double> beats, const std::vector<doub
     ++periods;
     halfway += onsetNear(onsets, (beats[i - 1] + beats[i]) / 2, gap * 0.1) ? 1 : 0;
   }
-  if (periods > 0 && halfway * 3 >= periods * 2) gap /= 2;
+  // Only below 100 BPM: a faster tracker's beats with onsets between are eighth notes, not half time.
+  if (gap > 0.6 && periods > 0 && halfway * 3 >= periods * 2) gap /= 2;
   if (!(gap > 0.0)) return beats;
   std::vector<double> filled;
   for (std::size_t i = 0; i < beats.size(); ++i) {
