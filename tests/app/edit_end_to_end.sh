@@ -103,6 +103,21 @@ save() {  # file text
   mv "$(dirname "$1")/.$(basename "$1").new" "$1"
 }
 
+# The capture's frame at a time, then the edit mode started paused there with the overlay hidden:
+# the same picture, pixel for pixel.
+paused_is_captured() {  # seconds
+  "$capture" --from "$1" --to "$(awk -v a="$1" 'BEGIN { print a + 0.01 }')" --out "$work/frames" >/dev/null \
+    2>"$work/capture.err" || fail "the capture failed: $(cat "$work/capture.err")"
+  convert "$work/frames/frame000000.png" -depth 8 "rgb:$work/captured" || fail "could not read the captured frame"
+  start_edit --at "$1" --paused
+  await_built 1 120
+  press Tab
+  sleep 1
+  shot "$work/paused"
+  cmp -s "$work/captured" "$work/paused" ||
+    fail "paused at $1 s with the overlay hidden, the picture is not the capture's frame at $1 s"
+}
+
 music="$root/showcase/data/music/QX07Synthpop_FINAL.mp3"
 make_static_show() {
   mkdir -p "$work/show"
@@ -129,16 +144,7 @@ case "$mode" in
     cp "$here/show/data/textures/swatch.png" "$root/showcase/data/textures/profont.png" "$work/show/data/textures/"
     [ -f "$music" ] && cp "$music" "$work/show/data/music/"
     cd "$work/show"
-    "$capture" --from 3 --to 3.01 --out "$work/frames" >/dev/null 2>"$work/capture.err" ||
-      fail "the capture failed: $(cat "$work/capture.err")"
-    convert "$work/frames/frame000000.png" -depth 8 "rgb:$work/captured" || fail "could not read the captured frame"
-    start_edit --at 3 --paused
-    await_built 1 120
-    press Tab
-    sleep 1
-    shot "$work/paused"
-    cmp -s "$work/captured" "$work/paused" ||
-      fail "paused at 3 s with the overlay hidden, the picture is not the capture's frame at 3 s"
+    paused_is_captured 3
     sleep 1
     shot "$work/later"
     cmp -s "$work/paused" "$work/later" || fail "the paused picture moved"
@@ -211,15 +217,7 @@ SHADER
 -9 SCENE append title
 SCRIPT
     cd "$work/show"
-    "$capture" --from 1 --to 1.01 --out "$work/frames" >/dev/null 2>"$work/capture.err" ||
-      fail "the capture failed: $(cat "$work/capture.err")"
-    convert "$work/frames/frame000000.png" -depth 8 "rgb:$work/captured" || fail "could not read the captured frame"
-    start_edit --at 1 --paused
-    await_built 1 120
-    press Tab
-    sleep 1
-    shot "$work/paused"
-    cmp -s "$work/captured" "$work/paused" || fail "paused at 1 s, the blended picture is not the capture's frame"
+    paused_is_captured 1
     press Right
     await_built 2 120
     press Left
