@@ -153,7 +153,9 @@ TEST(EditSound, DISABLED_PauseRepeatsNothingARightSeekLandsOnItsFrameAndNoSeamCl
   // Where the server skipped or ran dry, the sound it gave is not ours to judge: only the pause and
   // the seek's landing are, which no glitch can fake.
   const bool clean = underruns == 0;
-  if (clean) EXPECT_EQ(runs[0].first, 2u * audio::sampleRate + fade);
+  if (clean) {
+    EXPECT_EQ(runs[0].first, 2u * audio::sampleRate + fade);
+  }
   // Across the pause the music fades out and in again: nothing heard twice, nothing skipped.
   EXPECT_EQ(runs[1].first, runs[0].last + 1 + 2 * fade) << "samples repeated or skipped across the pause";
   // Right lands on a frame of the 1/60 s grid, its sample the first heard after the fade out, about a
