@@ -81,7 +81,7 @@ std::vector<double> alignBeats(std::vector<double> beats, const std::vector<doub
   // On to either end while the onsets keep the beat.
   while (const auto onset = onsetNear(onsets, filled.back() + gap, gap * 0.1)) filled.push_back(*onset);
   std::vector<double> before;
-  for (double edge = filled.front(); const auto onset = onsetNear(onsets, edge - gap, gap * 0.1); edge = *onset) {
+  while (const auto onset = onsetNear(onsets, (before.empty() ? filled.front() : before.back()) - gap, gap * 0.1)) {
     before.push_back(*onset);
   }
   filled.insert(filled.end(), before.begin(), before.end());
