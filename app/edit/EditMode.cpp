@@ -565,7 +565,8 @@ void EditSession::refreshBeats() {
     beatsOf = nullptr;
     return;
   }
-  if (beatsOf == music.get() || beatsComing.valid() || !music->complete()) return;
+  // After the show check, which would otherwise share the cores with it right after a (re)build.
+  if (beatsOf == music.get() || beatsComing.valid() || !music->complete() || findingsDue) return;
   beatsOf = music.get();
   beatsComing = std::async(std::launch::async, [piece = music] {
     return findBeats(piece->samples(), piece->decodedFrames());

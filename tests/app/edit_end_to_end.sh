@@ -82,6 +82,19 @@ shot() {  # file: the whole screen as raw RGB
   x import -window root -depth 8 "rgb:$1" || fail "could not take a screenshot"
 }
 
+# Takes screenshots into `file` until it equals `expected` or `seconds` have passed: a busy machine
+# (or a sanitizer) may take a moment to answer a key. True when it came to equal.
+shot_until_same() {  # file expected seconds
+  local until
+  until="$(deadline "$3")"
+  while :; do
+    shot "$1"
+    cmp -s "$1" "$2" && return 0
+    before "$until" || return 1
+    sleep 0.5
+  done
+}
+
 pixel() { x import -window root -crop "1x1+$1+$2" -depth 8 rgb:- | od -An -tu1 | xargs; }
 
 press() { x xdotool key "$@" || fail "could not press $*"; }
@@ -112,9 +125,7 @@ paused_is_captured() {  # seconds
   start_edit --at "$1" --paused
   await_built 1 120
   press Tab
-  sleep 1
-  shot "$work/paused"
-  cmp -s "$work/captured" "$work/paused" ||
+  shot_until_same "$work/paused" "$work/captured" 10 ||
     fail "paused at $1 s with the overlay hidden, the picture is not the capture's frame at $1 s"
 }
 
@@ -175,9 +186,7 @@ case "$mode" in
     start_edit
     await_built 1 120
     press Tab
-    sleep 1
-    shot "$work/edit"
-    cmp -s "$work/default" "$work/edit" || fail "with the overlay hidden the picture is not the default mode's"
+    shot_until_same "$work/edit" "$work/default" 10 || fail "with the overlay hidden the picture is not the default mode's"
     press Escape
     await_exit 60
     ;;
