@@ -149,25 +149,28 @@ TEST(EditSound, DISABLED_PauseRepeatsNothingARightSeekLandsOnItsFrameAndNoSeamCl
               static_cast<unsigned long long>(runs[1].last), static_cast<unsigned long long>(runs[2].first));
 
   // --at 2 fades in from its frame; a frame is known by its predecessor too, so a run is found one
-  // frame after its full level.
+  // frame after its full level. A faded sample near zero can equal the music's own, which moves a
+  // run's end by a frame: the places below hold to within 2 frames (a pause used to repeat 951 to
+  // 2013).
   // Where the server skipped or ran dry, the sound it gave is not ours to judge: only the pause and
   // the seek's landing are, which no glitch can fake.
   const bool clean = underruns == 0;
   if (clean) {
-    EXPECT_EQ(runs[0].first, 2u * audio::sampleRate + fade);
+    EXPECT_NEAR(static_cast<double>(runs[0].first), 2.0 * audio::sampleRate + fade, 2.0);
   }
   // Across the pause the music fades out and in again: nothing heard twice, nothing skipped.
-  EXPECT_EQ(runs[1].first, runs[0].last + 1 + 2 * fade) << "samples repeated or skipped across the pause";
+  EXPECT_NEAR(static_cast<double>(runs[1].first), static_cast<double>(runs[0].last + 1 + 2 * fade), 2.0)
+      << "samples repeated or skipped across the pause";
   // Right lands on a frame of the 1/60 s grid, its sample the first heard after the fade out, about a
   // second (less what the device held when the key came) after the music heard then.
-  EXPECT_EQ((runs[2].first - fade) % gridFrame, 0u) << "the seek did not land on its frame's sample";
+  EXPECT_LE((runs[2].first - fade + 2) % gridFrame, 4u) << "the seek did not land on its frame's sample";
   const double jump = static_cast<double>(runs[2].first - fade) - static_cast<double>(runs[1].last + 1 + fade);
   EXPECT_GT(jump, audio::sampleRate * 0.85);
   EXPECT_LT(jump, audio::sampleRate * 1.01);
   // No silence in the seek's seam beyond its fades (and the frame a run is found late by), unless
   // the server ran dry.
   if (clean) {
-    EXPECT_EQ(runs[2].at - runs[1].end(), static_cast<std::size_t>(2 * fade + 1)) << "silence put into the seam";
+    EXPECT_NEAR(static_cast<double>(runs[2].at - runs[1].end()), 2.0 * fade + 1, 2.0) << "silence put into the seam";
   }
   // No click at a seam (the start, the pause and the seek): the sine never steps further there than
   // its own steepest step and a fade's.
