@@ -2,7 +2,9 @@
 // - the default device at 44100 Hz, 16-bit stereo, fed from SDL's audio thread by a callback;
 // - the audible position: frames handed to the device minus what the driver still holds,
 //   interpolated with the wall clock between callbacks and never running backwards but by a seek;
-// - pausing at the frame heard and seeking to any frame, the driver's buffer given back;
+// - pausing and seeking without a click: the music fades out over at most 5 ms, from where it is
+//   handed out, and in again from where it stops or from the frame sought; nothing is heard twice
+//   and nothing skipped but what a seek skips, and a fade never moves the position;
 // - closing every open device at process exit, before anything the callback reads goes away.
 #include <SDL2/SDL.h>
 
@@ -11,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <string_view>
 
 #include "audio/AudioDevice.h"
@@ -23,6 +26,8 @@ using Clock = std::chrono::steady_clock;
 
 // About 23 ms per callback: small enough for a tight clock, large enough not to underrun.
 constexpr Uint16 bufferFrames = 1024;
+// A seam's fade, each way: 220 frames, just under 5 ms.
+constexpr int fadeFrames = 220;
 
 class SdlStream;
 
@@ -95,23 +100,41 @@ class SdlStream final : public MusicStream {
     // One stream at a time: a new one takes the device over.
     output->current = this;
     started = true;
-    paused = false;
+    if (paused) {
+      // On from the frame after the last one handed out, which the position reads until the
+      // device asks for more.
+      paused = false;
+      anchored = false;
+    }
     return true;
   }
 
   bool pause() override {
-    const std::uint64_t heard = audibleFrame();
     std::lock_guard lock(output->mutex);
     if (!started || output->id == 0 || output->current != this) return false;
+    if (paused) return true;
     paused = true;
-    // What the driver holds but has not played yet is played again on resuming.
-    restartAt(heard);
+    // What the device holds plays out and the music fades out from where it is handed out, so
+    // nothing is heard twice on resuming: the position is the frame after the fade.
+    lastReported = std::max(lastReported, stopFrame());
+    anchored = false;
     return true;
   }
 
   void seek(std::uint64_t frame) override {
     std::lock_guard lock(output->mutex);
-    restartAt(frame);
+    lastReported = frame;
+    anchored = false;
+    starved = false;
+    if (!started || gain == 0) {
+      // Nothing sounds: the frame is the next handed out, faded in.
+      handed = frame;
+      target.reset();
+      gain = 0;
+      return;
+    }
+    // The music fades out from where it is, then goes on from the frame sought.
+    target = frame;
   }
 
   std::uint64_t position() override { return audibleFrame() * bytesPerFrame; }
@@ -132,31 +155,48 @@ class SdlStream final : public MusicStream {
     const bool decodingDone = pcm.complete();  // read first: then the count below is final
     const std::uint64_t available = pcm.decodedFrames();
     const std::uint64_t before = handed;
-    if (paused) {
-      std::memset(samples, 0, frames * bytesPerFrame);
-      return;
+    std::uint64_t given = 0;
+    std::uint64_t out = 0;
+    bool jumped = false;
+    for (; out < frames; ++out) {
+      if ((paused || target) && gain == 0) {
+        // Faded out: a seek takes its frame now; a pause gives silence.
+        if (!target) break;
+        handed = *target;
+        target.reset();
+        jumped = true;
+        if (paused) break;
+      }
+      const bool sounding = !paused && !target;
+      // A seek may have gone past what is decoded yet.
+      if (handed >= available) break;
+      gain = sounding ? std::min(gain + 1, fadeFrames) : gain - 1;
+      const std::int16_t* frame = pcm.samples() + handed * channelCount;
+      for (int channel = 0; channel < channelCount; ++channel) {
+        samples[out * channelCount + channel] =
+            gain == fadeFrames ? frame[channel]
+                               : static_cast<std::int16_t>(static_cast<std::int32_t>(frame[channel]) * gain / fadeFrames);
+      }
+      ++handed;
+      ++given;
     }
-    // A seek may have gone past what is decoded yet.
-    const std::uint64_t given = available > before ? std::min(frames, available - before) : 0;
-    if (given > 0) std::memcpy(samples, pcm.samples() + before * channelCount, given * bytesPerFrame);
-    std::memset(samples + given * channelCount, 0, (frames - given) * bytesPerFrame);
-    handed += given;
+    std::memset(samples + out * channelCount, 0, (frames - out) * bytesPerFrame);
     // Out of decoded music before its end: the position waits for the decoder.
-    starved = given < frames && !decodingDone;
-    // What was handed before this call is what has been heard now, less what the driver holds.
+    starved = given < frames && !paused && !decodingDone;
+    // What was handed before this call is what has been heard now, less what the driver holds; across
+    // a seek's jump that is not known until the next call, and the position stays at the frame sought.
+    if (jumped) return;
     anchorFrame = before - std::min(before, output->queuedFrames);
     anchorTime = now;
     anchored = true;
   }
 
  private:
-  // Under output->mutex: the next frame handed to the device is `frame`, and the position reads it
-  // until the device has asked for more.
-  void restartAt(std::uint64_t frame) {
-    handed = frame;
-    anchored = false;
-    starved = false;
-    lastReported = frame;
+  // Under output->mutex: the frame after the last that a fade out from here hands out.
+  std::uint64_t stopFrame() const {
+    // A seek pending stops at its frame, before anything of it is heard.
+    if (target) return *target;
+    return std::min(handed + static_cast<std::uint64_t>(gain), std::max(music().decodedFrames(), handed));
   }
 
   std::uint64_t audibleFrame() {
@@ -188,6 +228,8 @@ class SdlStream final : public MusicStream {
   bool anchored = false;
   bool starved = false;
   bool paused = false;
+  std::optional<std::uint64_t> target;  // a frame sought, taken once the music has faded out
+  int gain = fadeFrames;                // of fadeFrames; a fresh stream starts at full level
   // Main thread only (written under output->mutex by restartAt, which also runs there).
   std::uint64_t lastReported = 0;
 };

@@ -77,6 +77,10 @@ class Player {
   char fpsText[fpsTextSize] = {};
 };
 
+// Whether start-up lists the script on standard output (on by default; a tool that builds the same
+// show again and again lists it once).
+void setScriptListing(bool on);
+
 // Runs one line's command and marks it executed.
 void executeLine(Player& player, ScriptLine& line);
 

@@ -7,6 +7,14 @@
 
 namespace glowmarch {
 
+namespace {
+
+bool listing = true;
+
+}  // namespace
+
+void setScriptListing(bool on) { listing = on; }
+
 void Player::parseScript() {
   std::uint64_t size = 0;
   if (!readScriptFile(scriptText, size) || size == 0) return;
@@ -24,7 +32,7 @@ void Player::init() {
 
   parseScript();
   for (ScriptLine& line : scriptLines) {
-    std::printf("%s %f\n", line.text, line.time);
+    if (listing) std::printf("%s %f\n", line.text, line.time);
     if (line.time < 0.0) executeLine(*this, line);
     // An "END" among the start-up lines ends the show before the rest is even listed.
     if (over()) break;

@@ -3,16 +3,24 @@
 #include <GL/glew.h>
 #include <SDL2/SDL.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <future>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <set>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
 #include "app/check/ShowCheck.h"
+#include "app/edit/BeatGrid.h"
 #include "app/common/View.h"
 #include "app/edit/MessageLog.h"
 #include "app/edit/Overlay.h"
@@ -53,6 +61,49 @@ void noteBox(const char* text, const char* caption) {
 
 std::uint64_t sampleOf(std::uint64_t frame) { return frame * audio::sampleRate / editFps; }
 
+// Where the overlay keeps its panels' sizes between runs; none without a home.
+std::string layoutFile() {
+  if (const char* config = std::getenv("XDG_CONFIG_HOME"); config != nullptr && config[0] == '/') {
+    return std::string(config) + "/glowmarch/edit-layout";
+  }
+  if (const char* home = std::getenv("HOME"); home != nullptr && home[0] == '/') {
+    return std::string(home) + "/.config/glowmarch/edit-layout";
+  }
+  return {};
+}
+
+// The script's lines for the timeline, with their line numbers in the file: the player cuts its copy
+// of the file into lines in place, so a line's offset in the buffer is its offset in the file.
+std::vector<TimelineLine> timelineLines(const Player& player) {
+  std::vector<TimelineLine> lines;
+  std::ifstream in(scriptPath, std::ios::binary);
+  const std::string file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::size_t at = 0;
+  int number = 1;
+  for (const ScriptLine& line : player.scriptLines) {
+    const std::size_t offset = static_cast<std::size_t>(line.text - player.scriptText.get());
+    for (; at < offset && at < file.size(); ++at) {
+      if (file[at] == '\n' || (file[at] == '\r' && (at + 1 >= file.size() || file[at + 1] != '\n'))) ++number;
+    }
+    // Running a line cuts its words apart in the player's copy: the text comes from the file.
+    std::string text;
+    if (offset < file.size()) text = file.substr(offset, file.find_first_of("\r\n", offset) - offset);
+    lines.push_back(TimelineLine{line.time, number, std::move(text)});
+  }
+  return lines;
+}
+
+// The display's refresh rate, where SDL knows it.
+double refreshRate(SDL_Window* window) {
+  SDL_DisplayMode mode{};
+  if (SDL_GetWindowDisplayMode(window, &mode) == 0 && mode.refresh_rate > 0) return mode.refresh_rate;
+  const int display = SDL_GetWindowDisplayIndex(window);
+  if (display >= 0 && SDL_GetCurrentDisplayMode(display, &mode) == 0 && mode.refresh_rate > 0) {
+    return mode.refresh_rate;
+  }
+  return 60.0;
+}
+
 void drawableSize(int& width, int& height) {
   SDL_GL_GetDrawableSize(shell.window, &width, &height);
   if (width < 1) width = 1;
@@ -75,16 +126,30 @@ class Snapshot {
   }
   static void unbind() { glBindFramebuffer(GL_FRAMEBUFFER, 0); }
 
-  // Copies the picture the window holds.
-  void take(int w, int h) {
-    fit(w, h);
-    copy(0, target.framebuffer, w, h);
-  }
+  bool fits(int w, int h) const { return target.framebuffer != 0 && w == width && h == height; }
 
-  bool show(int w, int h) const {
-    if (target.framebuffer == 0 || w != width || h != height) return false;
-    copy(target.framebuffer, 0, w, h);
-    return true;
+  // Shows the picture in `area` of the window (w x h): 1:1 when it fills it, else scaled, the rest
+  // of the window cleared.
+  void present(int w, int h, const PictureArea& area) const {
+    // A blit is cut by the scissor, which the show may leave on; the clear colour is the show's.
+    const GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
+    if (scissor) glDisable(GL_SCISSOR_TEST);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    const bool whole = area.x == 0 && area.y == 0 && area.width == w && area.height == h;
+    if (!whole) {
+      GLfloat clearColor[4];
+      glGetFloatv(GL_COLOR_CLEAR_VALUE, clearColor);
+      glClearColor(0.08f, 0.08f, 0.1f, 1.0f);
+      glClear(GL_COLOR_BUFFER_BIT);
+      glClearColor(clearColor[0], clearColor[1], clearColor[2], clearColor[3]);
+    }
+    if (target.framebuffer != 0) {
+      glBindFramebuffer(GL_READ_FRAMEBUFFER, target.framebuffer);
+      glBlitFramebuffer(0, 0, width, height, area.x, h - area.y - area.height, area.x + area.width, h - area.y,
+                        GL_COLOR_BUFFER_BIT, whole && w == width && h == height ? GL_NEAREST : GL_LINEAR);
+    }
+    unbind();
+    if (scissor) glEnable(GL_SCISSOR_TEST);
   }
 
  private:
@@ -104,17 +169,6 @@ class Snapshot {
     height = h;
   }
 
-  static void copy(GLuint from, GLuint to, int w, int h) {
-    // A blit is cut by the scissor, which the show may leave on.
-    const GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
-    if (scissor) glDisable(GL_SCISSOR_TEST);
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, from);
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, to);
-    glBlitFramebuffer(0, 0, w, h, 0, 0, w, h, GL_COLOR_BUFFER_BIT, GL_NEAREST);
-    unbind();
-    if (scissor) glEnable(GL_SCISSOR_TEST);
-  }
-
   OffscreenTarget target;
   int width = 0;
   int height = 0;
@@ -129,19 +183,24 @@ class EditSession {
   void renewContext();
   void rebuild(std::uint64_t frame, bool pause);
   void drawOnGrid(std::uint64_t frame);
-  void goLive(std::uint64_t frame);
+  void goLive(std::uint64_t frame, std::unique_ptr<audio::MusicStream> live);
   void pause();
   void resume();
   void seek(std::uint64_t frame);
   void reload(bool musicChanged);
   void take(EditKey key);
-  void takeEvents(bool& done);
+  bool takeEvents(bool& done);
+  void stopAtEnd();
+  void say(std::string text);
+  void redraw(int frames) { drawsDue = std::max(drawsDue, frames); }
   void drawFrame();
   void afterFrame();
   std::uint64_t currentFrame() const;
   double currentSeconds() const;
   double showLength() const;
   void refreshLoudness();
+  void refreshBeats();
+  void copyTime();
   void listFindings();
 
   EditOptions options;
@@ -165,20 +224,34 @@ class EditSession {
   bool showOverlay = true;
   bool resized = false;
   bool builtOnce = false;
+  bool atEnd = false;        // stopped at the script's END or the show's end
+  bool endTaken = false;     // this build's END has been acted on
+  // The script's "END" pauses the edit mode where it falls instead of ending it: the show is being
+  // written, and its end is one more place to look at.
+  bool endPending() const { return player && player->ended && !endTaken; }
+  double endSeconds = 0.0;   // where the END stopped it
+  int drawsDue = 0;          // frames to draw while paused: the overlay settles over a few
+  std::string status;        // the status box's passing note
+  Clock::time_point statusUntil;
+  double displayRate = 60.0;
   LoopSpan loop;
-  std::vector<double> lineTimes;
+  std::vector<TimelineLine> lines;
   std::vector<float> levels;
   const audio::DecodedMusic* levelsOf = nullptr;
-  std::optional<double> overlaySeek;
+  BeatGrid beats;
+  const audio::DecodedMusic* beatsOf = nullptr;
+  std::future<BeatGrid> beatsComing;  // found off the drawing thread, once per music
+  std::optional<std::uint64_t> overlaySeek;
   std::vector<EditKey> keys;
 
   // Figures for the standard error: how long a reload takes from the save to its first frame.
   std::optional<Clock::time_point> savedAt;
+  std::optional<Clock::time_point> reloadStarted;
   Clock::time_point reloadedAt;
   double reloadCpu = 0.0;
   Clock::time_point drawnAt;
   bool findingsDue = false;
-  std::vector<std::string> findings;  // of the show check, as of the last reload
+  std::vector<Finding> findings;  // of the show check, as of the last reload
   Clock::time_point lastSwap = Clock::now();
 };
 
@@ -197,6 +270,7 @@ void EditSession::renewContext() {
   drainGlErrors();
   SDL_GL_DeleteContext(shell.context);
   shell.context = made;
+  SDL_GL_SetSwapInterval(1);
   int width = 0;
   int height = 0;
   drawableSize(width, height);
@@ -206,32 +280,59 @@ void EditSession::renewContext() {
 void EditSession::rebuild(std::uint64_t frame, bool pause) {
   const Clock::time_point start = Clock::now();
   const double startCpu = processSeconds();
+  // Playing on, the sound moves at once: it fades out where it is heard and goes on from the frame
+  // sought while the show is built, and the picture catches up with it.
+  std::unique_ptr<audio::MusicStream> live;
+  if (!pause && player && player->stream && player->stream->activity() == audio::Activity::playing &&
+      player->stream->sharedMusic() == music && dynamic_cast<audio::ManualStream*>(player->stream.get()) == nullptr) {
+    live = std::move(player->stream);
+    live->seek(sampleOf(frame));
+  }
   player.reset();
   frameClock.reset();
   clearShowState();
   if (builtOnce) renewContext();
   builtOnce = true;
+  endTaken = false;
+  atEnd = false;
+  endSeconds = 0.0;
   showMessages().clear();
 
   // The clock stands at 0 when the show starts, as in a capture.
   frameClock.emplace();
-  // The script's "END" pauses the edit mode where it falls: the show is being written, and its end is
-  // one more place to look at.
   player = std::make_unique<Player>(AudioOpener([] { return std::make_unique<audio::ManualDevice>(); }), music,
                                     Player::AtEnd::goOn);
   if (!music && player->stream) music = player->stream->sharedMusic();
   const double startUp = secondsSince(start);
-  seekFrames(*player, *frameClock, 0, frame, editFps);
+  // The frame before is drawn, as a capture does: drawing leaves GL state for the next frame (the
+  // pictures' blend function, the camera's lighting) that running the lines alone does not.
+  seekFrames(*player, *frameClock, 0, frame > 0 ? frame - 1 : 0, editFps);
+  if (frame > 0) {
+    int width = 0;
+    int height = 0;
+    drawableSize(width, height);
+    frameClock->set(*player, frame - 1, editFps);
+    snapshot.bindForDrawing(width, height);
+    player->runFrame();
+    Snapshot::unbind();
+  }
   const double seeking = secondsSince(start) - startUp;
-  lineTimes.clear();
-  for (const ScriptLine& line : player->scriptLines) lineTimes.push_back(line.time);
+  lines = timelineLines(*player);
 
+  // A seek past the script's END lands there paused: play never runs past it.
+  if (endPending()) {
+    endTaken = true;
+    atEnd = true;
+    endSeconds = static_cast<double>(frame) / editFps;
+    pause = true;
+  }
   paused = pause;
   if (pause) {
     drawOnGrid(frame);
   } else {
-    goLive(frame);
+    goLive(frame, std::move(live));
   }
+  redraw(2);
   std::fprintf(stderr, "%s --edit: show built at %.3f s in %.3f s (start-up %.3f s, seek %.3f s; CPU %.3f s)\n",
                playerProgram, static_cast<double>(frame) / editFps, secondsSince(start), startUp, seeking,
                processSeconds() - startCpu);
@@ -250,13 +351,15 @@ void EditSession::drawOnGrid(std::uint64_t frame) {
   pausedFrame = frame;
 }
 
-void EditSession::goLive(std::uint64_t frame) {
+void EditSession::goLive(std::uint64_t frame, std::unique_ptr<audio::MusicStream> live) {
   frameClock.reset();  // the real clock again
-  if (player->stream && output) {
-    std::unique_ptr<audio::MusicStream> live = output->createStream(player->stream->sharedMusic());
-    if (live) {
-      live->seek(sampleOf(frame));
-      if (live->play()) player->stream = std::move(live);
+  if (live && player->stream) {
+    player->stream = std::move(live);
+  } else if (player->stream && output) {
+    std::unique_ptr<audio::MusicStream> fresh = output->createStream(player->stream->sharedMusic());
+    if (fresh) {
+      fresh->seek(sampleOf(frame));
+      if (fresh->play()) player->stream = std::move(fresh);
     }
   }
   // The millisecond clock goes on from the frame, so the next frame delta is one frame's time.
@@ -266,18 +369,35 @@ void EditSession::goLive(std::uint64_t frame) {
 }
 
 void EditSession::pause() {
+  redraw(2);
   if (paused) return;
-  if (player->stream) player->stream->pause();
-  pausedSeconds = musicTime;
+  const bool held = player->stream && player->stream->pause();
   pausedAt = platform().milliseconds();
   paused = true;
   onGrid = false;
+  pausedSeconds = musicTime;
+  if (!held) return;
+  // The sound plays out what the device holds and fades out after the last frame handed out: the
+  // picture held is that frame's, so it is the music heard last.
+  pausedSeconds = player->stream->positionSeconds();
+  player->startTime = pausedAt - static_cast<std::uint32_t>(std::llround(pausedSeconds * 1000.0));
+  int width = 0;
+  int height = 0;
+  drawableSize(width, height);
+  snapshot.bindForDrawing(width, height);
+  player->runFrame();
+  Snapshot::unbind();
 }
 
 void EditSession::resume() {
+  redraw(2);
   if (!paused) return;
+  if (atEnd) {
+    say("the show's end: Home, Left or the timeline go back");
+    return;
+  }
   if (onGrid) {
-    goLive(pausedFrame);
+    goLive(pausedFrame, nullptr);
     return;
   }
   player->startTime += platform().milliseconds() - pausedAt;
@@ -289,6 +409,7 @@ void EditSession::seek(std::uint64_t frame) { rebuild(frame, paused); }
 
 void EditSession::reload(bool musicChanged) {
   findingsDue = true;
+  reloadStarted = savedAt ? *savedAt : Clock::now();
   if (musicChanged) {
     std::shared_ptr<audio::DecodedMusic> opened = audio::DecodedMusic::open(musicPath);
     music = opened;
@@ -298,7 +419,12 @@ void EditSession::reload(bool musicChanged) {
 
 std::uint64_t EditSession::currentFrame() const {
   if (paused && onGrid) return pausedFrame;
-  return frameNearest(paused ? pausedSeconds : musicTime);
+  if (paused) return frameNearest(pausedSeconds);
+  // Seeks go from the music heard now, not from the last picture's time.
+  if (player && player->stream && player->stream->activity() == audio::Activity::playing) {
+    return frameNearest(player->stream->positionSeconds());
+  }
+  return frameNearest(musicTime);
 }
 
 double EditSession::currentSeconds() const {
@@ -308,8 +434,25 @@ double EditSession::currentSeconds() const {
 
 double EditSession::showLength() const {
   double length = music ? static_cast<double>(music->length()) / audio::sampleRate : 0.0;
-  for (double time : lineTimes) length = std::max(length, time);
-  return length;
+  for (const TimelineLine& line : lines) length = std::max(length, line.time);
+  return std::max(length, endSeconds);
+}
+
+void EditSession::say(std::string text) {
+  status = std::move(text);
+  statusUntil = Clock::now() + std::chrono::seconds(4);
+  redraw(2);
+}
+
+// The show stops where it ends and the clock with it; the note is given once.
+void EditSession::stopAtEnd() {
+  const bool byEnd = endPending();
+  endTaken = true;
+  pause();
+  atEnd = true;
+  endSeconds = byEnd ? pausedSeconds : 0.0;
+  if (!byEnd) pausedSeconds = std::min(pausedSeconds, showLength());
+  showMessages().note(byEnd ? "edit: the script's END; paused here" : "edit: the show's end; paused here");
 }
 
 std::optional<std::uint64_t> lastFrameOf(double length) {
@@ -357,6 +500,16 @@ void EditSession::take(EditKey key) {
       music = audio::DecodedMusic::open(musicPath);
       rebuild(0, false);
       return;
+    case EditKey::previousBeat:
+    case EditKey::nextBeat: {
+      const auto beat = key == EditKey::previousBeat ? previousBeat(beats.beats, currentSeconds())
+                                                     : nextBeat(beats.beats, currentSeconds());
+      if (beat) seek(frameNearest(*beat));
+      return;
+    }
+    case EditKey::copyTime:
+      copyTime();
+      return;
     case EditKey::fullscreen: {
       const bool full = (SDL_GetWindowFlags(shell.window) & SDL_WINDOW_FULLSCREEN) != 0;
       SDL_SetWindowFullscreen(shell.window, full ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP);
@@ -368,9 +521,11 @@ void EditSession::take(EditKey key) {
   }
 }
 
-void EditSession::takeEvents(bool& done) {
+bool EditSession::takeEvents(bool& done) {
   SDL_Event event;
+  bool any = false;
   while (SDL_PollEvent(&event) != 0) {
+    any = true;
     if (event.type == SDL_QUIT) {
       done = true;
       continue;
@@ -386,6 +541,7 @@ void EditSession::takeEvents(bool& done) {
     if (key != EditKey::none && (event.key.repeat == 0 || moves)) keys.push_back(key);
   }
   if (shell.active && shell.keys[virtualKeyEscape]) done = true;
+  return any;
 }
 
 void EditSession::refreshLoudness() {
@@ -399,9 +555,37 @@ void EditSession::refreshLoudness() {
   levelsOf = music.get();
 }
 
+void EditSession::refreshBeats() {
+  if (beatsComing.valid() && beatsComing.wait_for(std::chrono::seconds(0)) == std::future_status::ready) {
+    beats = beatsComing.get();
+    redraw(1);
+  }
+  if (!music) {
+    beats = BeatGrid();
+    beatsOf = nullptr;
+    return;
+  }
+  // After the show check, which would otherwise share the cores with it right after a (re)build.
+  if (beatsOf == music.get() || beatsComing.valid() || !music->complete() || findingsDue) return;
+  beatsOf = music.get();
+  beatsComing = std::async(std::launch::async, [piece = music] {
+    return findBeats(piece->samples(), piece->decodedFrames());
+  });
+}
+
+void EditSession::copyTime() {
+  char stamp[32];
+  std::snprintf(stamp, sizeof stamp, "%.3f", currentSeconds());
+  if (SDL_SetClipboardText(stamp) == 0) {
+    showMessages().note(std::string("edit: ") + stamp + " copied");
+  } else {
+    showMessages().note(std::string("edit: the clipboard could not be set (") + SDL_GetError() + "); the time is " + stamp);
+  }
+  redraw(2);
+}
+
 void EditSession::listFindings() {
-  findings.clear();
-  for (const Finding& finding : checkShow()) findings.push_back(formatFinding(finding));
+  findings = checkShow();
   // The check makes and deletes objects of its own; the show's drawing state must not feel it.
   SDL_GL_MakeCurrent(shell.window, shell.context);
 }
@@ -411,35 +595,44 @@ void EditSession::drawFrame() {
   int height = 0;
   drawableSize(width, height);
   if (paused) {
-    if (!snapshot.show(width, height)) {
-      // The window changed size under the picture: it is drawn again at the new size next pass.
-      glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-      resized = true;
-    }
+    // The window changed size under the picture: it is drawn again at the new size.
+    if (!snapshot.fits(width, height)) resized = true;
   } else {
     if (auto* manual = dynamic_cast<audio::ManualStream*>(player->stream.get())) {
       // No sound device: the music is positioned by the clock, so the spectrum still follows.
       manual->setSeconds(secondsBetween(player->startTime, platform().milliseconds()));
     }
+    // Drawn where a paused picture is kept, as a capture draws it, and shown from there.
+    snapshot.bindForDrawing(width, height);
     player->runFrame();
-    snapshot.take(width, height);
+    Snapshot::unbind();
   }
+  snapshot.present(width, height, showOverlay ? overlay->pictureArea(width, height) : PictureArea{0, 0, width, height});
   if (showOverlay) {
     refreshLoudness();
     OverlayView view;
     view.seconds = currentSeconds();
     view.length = showLength();
+    view.musicLength = music ? static_cast<double>(music->length()) / audio::sampleRate : 0.0;
     view.paused = paused;
+    view.atEnd = atEnd;
     view.loop = loop;
     view.loudness = &levels;
-    view.lineTimes = &lineTimes;
+    view.lines = &lines;
+    view.beats = &beats.beats;
     view.messages = &showMessages().lines();
     view.findings = &findings;
+    if (!status.empty()) view.status = status;
     SDL_GL_MakeCurrent(shell.window, overlayContext);
     overlaySeek = overlay->draw(view);
   }
   SDL_GL_SwapWindow(shell.window);
   SDL_GL_MakeCurrent(shell.window, shell.context);
+  // Play is paced to the display: the swap waits for it where there is a vertical sync, and where
+  // there is none (or it is off) the frame waits out the rest of the display's period.
+  const Clock::time_point next = lastSwap + std::chrono::duration_cast<Clock::duration>(
+                                                std::chrono::duration<double>(1.0 / displayRate));
+  if (!paused && Clock::now() < next) std::this_thread::sleep_until(next);
   const Clock::time_point now = Clock::now();
   overlay->countFrame(std::chrono::duration<double>(now - lastSwap).count());
   lastSwap = now;
@@ -457,18 +650,25 @@ void EditSession::afterFrame() {
                  between(reloadedAt, drawnAt), secondsSince(drawnAt), processSeconds() - reloadCpu);
     savedAt.reset();
   }
+  if (reloadStarted) {
+    char text[96];
+    std::snprintf(text, sizeof text, "reloaded at %.3f s in %.2f s", currentSeconds(), secondsSince(*reloadStarted));
+    say(text);
+    reloadStarted.reset();
+  }
   if (findingsDue) {
     // After the first frame: the check compiles every shader again, and the new frame comes first.
     findingsDue = false;
     listFindings();
   }
   if (paused) return;
-  if (player->ended) {
-    pause();
-    showMessages().note("edit: the script's END; paused here");
+  if (const auto start = loop.wrap(musicTime)) {
+    rebuild(*start, false);
     return;
   }
-  if (const auto start = loop.wrap(musicTime)) rebuild(*start, false);
+  const double length = showLength();
+  // The end of a show whose music is still being decoded is not known yet.
+  if (endPending() || (length > 0.0 && musicTime >= length && (!music || music->complete()))) stopAtEnd();
 }
 
 int EditSession::run() {
@@ -476,11 +676,19 @@ int EditSession::run() {
   SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
   shell.fullscreen = false;
   if (!createWindow()) return 1;
-  if (options.width != windowWidth || options.height != windowHeight) {
-    SDL_SetWindowSize(shell.window, options.width, options.height);
-  }
   int width = 0;
   int height = 0;
+  if (options.width != windowWidth || options.height != windowHeight) {
+    SDL_SetWindowSize(shell.window, options.width, options.height);
+    // The show is built once, at the size asked for: the window server's answer is awaited.
+    for (int tries = 0; tries < 50; ++tries) {
+      SDL_PumpEvents();
+      drawableSize(width, height);
+      if (width == options.width && height == options.height) break;
+      SDL_Delay(10);
+    }
+    SDL_FlushEvent(SDL_WINDOWEVENT);
+  }
   drawableSize(width, height);
   resizeView(width, height);
 
@@ -498,18 +706,24 @@ int EditSession::run() {
     killWindow();
     return 1;
   }
-  overlay = std::make_unique<Overlay>(shell.window, overlayContext);
+  SDL_GL_SetSwapInterval(1);
+  overlay = std::make_unique<Overlay>(shell.window, overlayContext, layoutFile());
   SDL_GL_MakeCurrent(shell.window, shell.context);
+  SDL_GL_SetSwapInterval(1);
+  displayRate = refreshRate(shell.window);
   if (!watcher.watching()) showMessages().note("edit: files are not watched; F6 reloads");
 
   rebuild(frameNearest(options.at), options.paused);
+  // Rebuilds after the first print what changed, not the listing again.
+  setScriptListing(false);
   findingsDue = true;
   bool done = false;
   while (!done) {
-    takeEvents(done);
+    // The overlay answers a key or the mouse over a few frames (hover, then the result).
+    if (takeEvents(done)) redraw(3);
     if (done) break;
     for (EditKey key : std::exchange(keys, {})) take(key);
-    if (overlaySeek) seek(frameNearest(*std::exchange(overlaySeek, std::nullopt)));
+    if (overlaySeek) seek(*std::exchange(overlaySeek, std::nullopt));
     watcher.poll(Clock::now());
     const std::optional<Clock::time_point> firstChange =
         watcher.changes().pending() ? std::optional(watcher.changes().firstChange()) : std::nullopt;
@@ -525,12 +739,21 @@ int EditSession::run() {
       // A paused picture is drawn again at the new size.
       if (paused) rebuild(currentFrame(), true);
     }
-    if (shell.active) {
+    refreshBeats();
+    if (!status.empty() && Clock::now() >= statusUntil) {
+      status.clear();
+      redraw(1);
+    }
+    // Paused, a frame is drawn only when something changed; otherwise the loop sleeps until an
+    // event comes, looking at the files and the status box now and then.
+    const bool due = !paused || drawsDue > 0 || findingsDue || resized || reloadStarted.has_value();
+    if (shell.active && due) {
       drawnAt = Clock::now();
       drawFrame();
       afterFrame();
+      if (drawsDue > 0) --drawsDue;
     } else {
-      SDL_Delay(10);
+      SDL_WaitEventTimeout(nullptr, 40);
     }
     shell.keys.settle();
   }

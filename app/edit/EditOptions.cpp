@@ -47,7 +47,7 @@ ParsedEditOptions parseEditOptions(const std::vector<std::string>& arguments) {
 
 std::string editUsage() {
   return std::string("Usage: ") + playerProgram +
-         " [--edit [--at SECONDS] [--paused] [--size WxH] | --check | --help]\n"
+         " [--edit [--at SECONDS] [--paused] [--size WxH] | --check | --new FOLDER | --help]\n"
          "Plays the show in the working folder (data/vesperscript.txt and the rest). With no option it asks\n"
          "whether to run full screen and plays from the start.\n"
          "\n"
@@ -58,11 +58,13 @@ std::string editUsage() {
          "  --paused      start paused\n"
          "  --size WxH    window size in pixels (default: 1920x1080)\n"
          "  --check       check the show instead: every mistake named with its file and line\n"
+         "  --new FOLDER  write a small working show into FOLDER to start from\n"
          "  --help        this text\n"
          "\n"
          "Edit mode keys: Space pause/resume; Left/Right 1 s back/forward (Shift: 10 s); Home the start;\n"
          "[ and ] loop start and end at the current time, L looping on/off; , and . one frame back/forward\n"
-         "while paused; Tab the overlay; F6 reload; F5 restart from 0; F1 full screen; Escape ends.\n";
+         "while paused; Page Up/Down the previous/next beat; C copies the time; Tab the overlay; F6 reload;\n"
+         "F5 restart from 0; F1 full screen; Escape ends.\n";
 }
 
 }  // namespace glowmarch

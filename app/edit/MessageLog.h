@@ -5,6 +5,9 @@
 #include <deque>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "app/check/ShowCheck.h"
 
 namespace glowmarch {
 
@@ -33,6 +36,19 @@ class MessageLog {
   std::deque<std::string> kept;
   std::string partial;  // text after the last line break
 };
+
+// The overlay's list: the show's messages in order, each compiler error once, under the file it is
+// in and with its line, and the show check's findings under their files; a finding at a line the
+// compiler already named is left out.
+struct MessageEntry {
+  std::string text;  // "FILE:LINE: ..." for a line of a file
+  enum Kind { note, error, finding } kind = note;
+};
+struct MessageGroup {
+  std::string file;  // empty: the messages of no file
+  std::vector<MessageEntry> entries;
+};
+std::vector<MessageGroup> groupMessages(const std::deque<std::string>& messages, const std::vector<Finding>& findings);
 
 // The log standard output goes to once installed.
 MessageLog& showMessages();

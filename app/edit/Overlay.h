@@ -1,6 +1,7 @@
-// The edit mode's overlay, drawn with Dear ImGui after the scene: the time, the transport's state,
-// the frame rate, a timeline of the whole show and the show's last messages. It leaves the picture
-// beneath and the GL state as it found them.
+// The edit mode's overlay, drawn with Dear ImGui beside the picture: a column on the right with the
+// time, the transport's state, the frame rate, the last reload and the show's messages, and a
+// timeline along the bottom. The picture is shown in the area they leave. Leaves the GL state as it
+// found it.
 #pragma once
 
 #include <SDL2/SDL_events.h>
@@ -13,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "app/check/ShowCheck.h"
+#include "app/edit/TimelineScale.h"
 #include "app/edit/Transport.h"
 
 namespace glowmarch {
@@ -25,21 +28,46 @@ std::vector<float> loudness(const std::int16_t* samples, std::uint64_t frames, s
 // show `length` seconds long; clamped to the show.
 double timelineSeconds(float x, float left, float width, double length);
 
+// A script line as the timeline lists it.
+struct TimelineLine {
+  double time = 0.0;
+  int fileLine = 0;  // counted from 1
+  std::string text;
+};
+
 struct OverlayView {
   double seconds = 0.0;  // the current music time
   double length = 0.0;   // the show's length in seconds: the music's, or the last line's time
+  double musicLength = 0.0;
   bool paused = false;
+  bool atEnd = false;  // stopped by the script's END or the show's end
   LoopSpan loop;
-  const std::vector<float>* loudness = nullptr;  // over the whole show; may be empty
-  const std::vector<double>* lineTimes = nullptr;
+  const std::vector<float>* loudness = nullptr;  // over the whole music; may be empty
+  const std::vector<TimelineLine>* lines = nullptr;  // in file order
+  const std::vector<double>* beats = nullptr;        // the music's beats, seconds
   const std::deque<std::string>* messages = nullptr;
-  const std::vector<std::string>* findings = nullptr;  // the show check's, listed after the messages
+  const std::vector<Finding>* findings = nullptr;  // the show check's, listed under their files
+  std::string status;  // a passing note, e.g. the last reload
 };
+
+// A part of the window in pixels, from its top left corner.
+struct PictureArea {
+  int x = 0;
+  int y = 0;
+  int width = 0;
+  int height = 0;
+};
+
+// Where a picture of width x height goes in a window of that size when the overlay takes a column of
+// `column` pixels on the right and a strip of `strip` pixels at the bottom: as large as fits, with its
+// own proportions, centred in what is left.
+PictureArea pictureArea(int width, int height, int column, int strip);
 
 class Overlay {
  public:
-  // Needs the window and the overlay's context, current; draw() needs it current too.
-  Overlay(SDL_Window* window, SDL_GLContext context);
+  // Needs the window and the overlay's context, current; draw() needs it current too. The panels'
+  // sizes are read from `layoutFile` and written back there when the overlay goes (none: not kept).
+  Overlay(SDL_Window* window, SDL_GLContext context, std::string layoutFile);
   ~Overlay();
   Overlay(const Overlay&) = delete;
   Overlay& operator=(const Overlay&) = delete;
@@ -48,16 +76,21 @@ class Overlay {
   bool take(const SDL_Event& event);
   // Counts a frame for the rate and the frame-time graph, shown or not.
   void countFrame(double seconds);
-  // Draws into the current framebuffer; returns a time to seek to when the timeline was clicked or
-  // dragged to a new place.
-  std::optional<double> draw(const OverlayView& view);
+  // Draws into the current framebuffer; returns a grid frame to seek to when the timeline was clicked
+  // or dragged to a new place.
+  std::optional<std::uint64_t> draw(const OverlayView& view);
+  // Where the picture goes in a window of this size (drawable pixels) while the overlay shows.
+  PictureArea pictureArea(int width, int height) const;
   // Mean CPU time of draw() in milliseconds over the frames it drew, the first (which makes the
   // font texture and the program) left out.
   double meanDrawMilliseconds() const { return drawCount > 0 ? drawSeconds * 1000.0 / drawCount : 0.0; }
   std::uint64_t drawnFrames() const { return drawCount; }
 
  private:
-  void drawTimeline(const OverlayView& view, std::optional<double>& seek);
+  void drawSide(const OverlayView& view);
+  void drawMessages(const OverlayView& view);
+  void drawTimeline(const OverlayView& view, std::optional<std::uint64_t>& seek);
+  void saveLayout() const;
 
   std::array<float, 120> frameTimes{};
   std::size_t nextFrameTime = 0;
@@ -65,9 +98,14 @@ class Overlay {
   double drawSeconds = 0.0;
   std::uint64_t drawCount = 0;
   bool warming = true;
-  std::optional<double> dragSeconds;  // the last place a drag sought, so each new place seeks once
-  bool scrollMessages = true;
+  std::optional<std::uint64_t> dragFrame;  // the last place a drag sought, so each new place seeks once
   std::size_t messagesShown = 0;
+  TimelineSpan span;
+  SDL_Window* window;
+  std::string layoutFile;
+  float columnWidth = 0.0f;  // in window points, as the panels were left; 0 until known
+  float stripHeight = 96.0f;
+  float pointScale = 1.0f;  // drawable pixels per window point
 };
 
 }  // namespace glowmarch

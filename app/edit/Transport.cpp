@@ -20,6 +20,9 @@ EditKey editKeyFor(int code, bool shift) {
     case 0x75: return EditKey::reload;
     case 0x74: return EditKey::restart;
     case 0x70: return EditKey::fullscreen;
+    case 0x21: return EditKey::previousBeat;
+    case 0x22: return EditKey::nextBeat;
+    case 'C': return EditKey::copyTime;
     default: return EditKey::none;
   }
 }

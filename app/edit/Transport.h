@@ -27,6 +27,9 @@ enum class EditKey {
   reload,       // F6
   restart,      // F5
   fullscreen,   // F1
+  previousBeat,  // Page Up
+  nextBeat,      // Page Down
+  copyTime,      // C
 };
 
 // The command of a key given by its virtual-key code (app/KeyTable.h).

@@ -5,6 +5,7 @@
 
 #include "app/check/ShowCheck.h"
 #include "app/edit/EditMode.h"
+#include "app/edit/NewShow.h"
 #include "app/shell/Shell.h"
 
 int main(int argc, char** argv) {
@@ -12,6 +13,9 @@ int main(int argc, char** argv) {
   std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);
   if (argc > 1 && std::string(argv[1]) == "--check") {
     return glowmarch::runCheck(std::vector<std::string>(argv + 2, argv + argc));
+  }
+  if (argc > 1 && std::string(argv[1]) == "--new") {
+    return glowmarch::runNewShow(std::vector<std::string>(argv + 2, argv + argc));
   }
   // Any other option is the edit mode's (or --help); with none the player is what it always was.
   if (argc > 1) return glowmarch::runEditCommandLine(std::vector<std::string>(argv + 1, argv + argc));

@@ -1,4 +1,5 @@
 #include <GL/glew.h>
+#include <SDL2/SDL_stdinc.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -171,7 +171,9 @@ TEST_F(Seek, AFrameDrawnAfterASeekIsTheFrameOfTheShowPlayedFromTheStart) {
   seekFrames(*player, *clock, 0, first - 1, fps);
   for (std::uint64_t frame = first - 1; frame < end; ++frame) {
     drawFrame(frame);
-    if (frame >= first) EXPECT_EQ(gl().readAll(), played[frame - first]) << "frame " << frame;
+    if (frame >= first) {
+      EXPECT_EQ(gl().readAll(), played[frame - first]) << "frame " << frame;
+    }
   }
   GetCapturedStdout();
 }
