@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <numbers>
 #include <thread>
 #include <unordered_map>
 #include <vector>
@@ -33,7 +34,8 @@ std::vector<std::int16_t> recognisable(int frames) {
   for (int i = 0; i < frames; ++i) {
     noise = noise * 1664525u + 1013904223u;
     samples[2 * i] = static_cast<std::int16_t>(noise >> 16);
-    samples[2 * i + 1] = static_cast<std::int16_t>(std::lround(9830.0 * std::sin(2.0 * M_PI * 440.0 * i / sampleRate)));
+    const double phase = 2.0 * std::numbers::pi * 440.0 * i / sampleRate;
+    samples[2 * i + 1] = static_cast<std::int16_t>(std::lround(9830.0 * std::sin(phase)));
   }
   return samples;
 }
@@ -57,8 +59,8 @@ struct HeardRun {
 TEST(MusicSeams, PauseResumeAndSeekFadeWithinFiveMillisecondsRepeatNothingAndLandOnTheFrameSought) {
   const std::filesystem::path recording =
       std::filesystem::temp_directory_path() / ("glowmarch-seams-" + std::to_string(getpid()) + ".raw");
-  setenv("SDL_AUDIODRIVER", "disk", 1);
-  setenv("SDL_DISKAUDIOFILE", recording.c_str(), 1);
+  SDL_setenv("SDL_AUDIODRIVER", "disk", 1);
+  SDL_setenv("SDL_DISKAUDIOFILE", recording.string().c_str(), 1);
   const int length = sampleRate * 4;
   const std::vector<std::int16_t> music = recognisable(length);
   {
@@ -80,11 +82,15 @@ TEST(MusicSeams, PauseResumeAndSeekFadeWithinFiveMillisecondsRepeatNothingAndLan
     ASSERT_TRUE(stream->pause());
     std::this_thread::sleep_for(std::chrono::milliseconds(120));
   }
-  unsetenv("SDL_DISKAUDIOFILE");
-  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  SDL_setenv("SDL_DISKAUDIOFILE", "", 1);
+  SDL_setenv("SDL_AUDIODRIVER", "dummy", 1);
 
-  std::ifstream in(recording, std::ios::binary);
-  const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<char> bytes;
+  {
+    std::ifstream in(recording, std::ios::binary);
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  // Closed first: Windows removes no file that is still open.
   std::filesystem::remove(recording);
   std::vector<std::int16_t> heard(bytes.size() / 2);
   std::memcpy(heard.data(), bytes.data(), heard.size() * 2);

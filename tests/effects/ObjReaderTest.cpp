@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <numbers>
 #include <random>
 #include <sstream>
 #include <string>
@@ -284,7 +285,7 @@ TEST(ObjReader, ConcaveAndSelfTouchingPolygonsAreCutInsideTheirOutlineAndConvexO
   // A cog of 33 teeth, 66 corners, written both ways round.
   std::vector<Point2> cog;
   for (int i = 0; i < 66; ++i) {
-    const double angle = i * 2 * M_PI / 66, radius = i % 2 ? 3.0 : 5.0;
+    const double angle = i * 2 * std::numbers::pi / 66, radius = i % 2 ? 3.0 : 5.0;
     cog.push_back({radius * std::cos(angle), radius * std::sin(angle)});
   }
   expectCutInside(readObj(tiltedFace(cog)), cog);
@@ -297,7 +298,10 @@ TEST(ObjReader, ConcaveAndSelfTouchingPolygonsAreCutInsideTheirOutlineAndConvexO
 
   // Convex, even bent a little out of its plane: the fan from the first corner, bit for bit.
   std::vector<Point2> pentagon;
-  for (int i = 0; i < 5; ++i) pentagon.push_back({2 * std::cos(i * 2 * M_PI / 5), 2 * std::sin(i * 2 * M_PI / 5)});
+  for (int i = 0; i < 5; ++i) {
+    const double angle = i * 2 * std::numbers::pi / 5;
+    pentagon.push_back({2 * std::cos(angle), 2 * std::sin(angle)});
+  }
   std::string points = tiltedFace(pentagon);
   points = points.substr(0, points.rfind("f "));
   expectSameMesh(readObj(points + "f 1 2 3 4 5\n"), readObj(points + "f 1 2 3\nf 1 3 4\nf 1 4 5\n"));

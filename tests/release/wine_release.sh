@@ -108,7 +108,9 @@ play() {
 
 # The Linux build's player beside a copy of the show, started from that folder.
 mkdir -p "$work/linux" "$work/elsewhere"
-cp -r "$release/data" "$work/linux/"
+# Everything the release carries but its Windows files: data/ and the files named outside it.
+cp -r "$release/." "$work/linux/"
+rm -f "$work/linux/"*.exe "$work/linux/"*.dll
 cp "$linux_player" "$work/linux/"
 cd "$work/linux" && play linux "./$(basename "$linux_player")"
 linux_question=$question linux_first=$first
