@@ -1,11 +1,15 @@
 #include "effects/Demoeffect.h"
 
 #include <algorithm>
+#include <array>
 #include <iterator>
 #include <unordered_set>
 
 #include "effects/FrameValues.h"
+#include "effects/KeptMeshes.h"
+#include "resources/KeptResources.h"
 #include "resources/ProgramUniforms.h"
+#include "resources/ShaderLibrary.h"
 
 namespace glowmarch {
 
@@ -55,7 +59,7 @@ void Demoeffect::bindRenderState() const {
 }
 
 bool Demoeffect::advance() {
-  transform.update();
+  if (!drawingAgain) transform.update();
   return true;
 }
 
@@ -91,19 +95,22 @@ void Demoeffect::setupVertexArray() {
   glBindVertexArray(vao);
   glGenBuffers(1, &vbo);
   glBindBuffer(GL_ARRAY_BUFFER, vbo);
+  if (keepingResources()) recordShowBuffers(vao, vbo);
   struct Attribute {
-    const char* name;
     GLint components;
     std::size_t offset;
   };
+  // In the order of attributeLocations: in_position, in_normal, in_texcoords.
   static constexpr Attribute attributes[] = {
-      {"in_position", 3, offsetof(Vertex, position)},
-      {"in_normal", 3, offsetof(Vertex, normal)},
-      {"in_texcoords", 2, offsetof(Vertex, texcoords)},
+      {3, offsetof(Vertex, position)},
+      {3, offsetof(Vertex, normal)},
+      {2, offsetof(Vertex, texcoords)},
   };
-  for (const Attribute& attribute : attributes) {
+  const std::array<GLint, 3> locations = attributeLocations(shader);
+  for (std::size_t i = 0; i < locations.size(); ++i) {
+    const Attribute& attribute = attributes[i];
+    const GLint location = locations[i];
     // Without a program every location is -1, which GL rejects; leave the layout undescribed.
-    const GLint location = shader != 0 ? glGetAttribLocation(shader, attribute.name) : -1;
     if (location < 0) continue;
     glVertexAttribPointer(static_cast<GLuint>(location), attribute.components, GL_FLOAT, GL_FALSE,
                           sizeof(Vertex), reinterpret_cast<const void*>(attribute.offset));

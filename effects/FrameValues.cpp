@@ -9,6 +9,7 @@ double musicTime = 0.0;
 double frameDelta = 0.0;
 float musicData[spectrumBins] = {};
 GLuint currentProgram = 0;
+bool drawingAgain = false;
 
 void resetFrameValues() {
   musicTime = 0.0;

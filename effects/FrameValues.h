@@ -11,6 +11,9 @@ extern double musicTime;   // seconds: music position, or the wall clock when no
 extern double frameDelta;  // wall-clock seconds since the previous frame
 extern float musicData[spectrumBins];  // weighted spectrum, uploaded as "musicdata"
 extern GLuint currentProgram;          // program last made current by a draw; 0 after each frame
+// While set, drawing shows the objects as they stand without advancing them: the same frame drawn
+// again, e.g. with programs replaced in place.
+extern bool drawingAgain;
 
 // Back to the start-of-process values, for a fresh show in tests.
 void resetFrameValues();

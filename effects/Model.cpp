@@ -1,10 +1,14 @@
 #include "effects/Model.h"
 
+#include <array>
 #include <cstdio>
 #include <optional>
 
+#include "effects/KeptMeshes.h"
 #include "effects/LocalParameter.h"
 #include "effects/ObjReader.h"
+#include "resources/KeptResources.h"
+#include "resources/ShaderLibrary.h"
 
 namespace glowmarch {
 
@@ -27,7 +31,28 @@ void Model::local(float time, char* text) { applyLocal(*this, settings, time, te
 std::vector<LocalWord> Model::localWords() { return declaredWords(settings); }
 
 bool Model::loadObj(const char* path) {
-  std::optional<ObjMesh> mesh = readObjFile(path);
+  std::optional<ObjMesh> mesh;
+  std::uint64_t hash = 0;
+  std::array<GLint, 3> layout{};
+  if (keepingResources()) {
+    layout = attributeLocations(shader);
+    const std::optional<FileBytes> bytes = readFileBytes(path);
+    if (!bytes) return false;
+    hash = contentHash(bytes->data.get(), bytes->size);
+    if (const KeptMesh* kept = findKeptMesh(path, hash, layout)) {
+      // Bound as a fresh upload leaves them.
+      vao = kept->vao;
+      vbo = kept->vbo;
+      glBindVertexArray(vao);
+      glBindBuffer(GL_ARRAY_BUFFER, vbo);
+      indices = kept->indices;
+      loaded = true;
+      return true;
+    }
+    mesh = readObj(bytes->text());
+  } else {
+    mesh = readObjFile(path);
+  }
   if (!mesh) return false;
   if (mesh->vertices.empty()) {
     std::printf("Couldn't load %s", path);
@@ -42,6 +67,7 @@ bool Model::loadObj(const char* path) {
                GL_STATIC_DRAW);
   loaded = true;
   vertices.clear();
+  if (keepingResources()) keepMesh(path, hash, layout, KeptMesh{vao, vbo, indices});
   return true;
 }
 

@@ -297,12 +297,9 @@ class Reader {
   }
 };
 
-struct FileBytes {
-  std::unique_ptr<char[]> data;
-  std::size_t size = 0;
-};
+}  // namespace
 
-std::optional<FileBytes> readWholeFile(const char* path) {
+std::optional<FileBytes> readFileBytes(const char* path) {
   std::FILE* file = std::fopen(path, "rb");
   if (file == nullptr) return std::nullopt;
   std::error_code ignored;
@@ -329,8 +326,6 @@ std::optional<FileBytes> readWholeFile(const char* path) {
   return bytes;
 }
 
-}  // namespace
-
 ObjMesh readObj(std::string_view text) {
   Reader reader;
   // A UTF-8 byte-order mark would hide the first line.
@@ -350,9 +345,9 @@ ObjMesh readObj(std::string_view text) {
 }
 
 std::optional<ObjMesh> readObjFile(const char* path) {
-  std::optional<FileBytes> bytes = readWholeFile(path);
+  std::optional<FileBytes> bytes = readFileBytes(path);
   if (!bytes) return std::nullopt;
-  return readObj(std::string_view(bytes->data.get(), bytes->size));
+  return readObj(bytes->text());
 }
 
 }  // namespace glowmarch

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "effects/EffectRegistry.h"
+#include "effects/FrameValues.h"
 #include "effects/LocalParameter.h"
 #include "effects/ParticleLayout.h"
 
@@ -88,7 +89,7 @@ void Particles::adoptParticle(std::unique_ptr<Demoeffect> particle) {
 bool Particles::advance() {
   if (!initialised) return false;
   // Before the field's own step and before any particle is drawn or advanced.
-  layoutParticles(*this);
+  if (!drawingAgain) layoutParticles(*this);
   return Demoeffect::advance();
 }
 

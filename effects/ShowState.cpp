@@ -2,6 +2,7 @@
 
 #include "effects/EffectRegistry.h"
 #include "effects/FrameValues.h"
+#include "effects/KeptMeshes.h"
 #include "effects/ParticleLayout.h"
 #include "resources/ShaderLibrary.h"
 #include "resources/TextureLibrary.h"
@@ -12,6 +13,16 @@ void clearShowState() {
   effects.clear();
   clearShaderLibrary();
   clearTextureLibrary();
+  clearShowMeshes();
+  resetFrameValues();
+  restartParticleRandom();
+}
+
+void releaseShowState() {
+  effects.clear();
+  releaseShaderLibrary();
+  releaseTextureLibrary();
+  releaseShowMeshes();
   resetFrameValues();
   restartParticleRandom();
 }

@@ -6,4 +6,9 @@ namespace glowmarch {
 
 void clearShowState();
 
+// The same for a show torn down in a context that goes on: its objects are destroyed and the GL
+// objects they made deleted, except the programs, stages, textures and meshes handed on to the
+// next show while resources are kept (keepResourcesAcrossShows).
+void releaseShowState();
+
 }  // namespace glowmarch

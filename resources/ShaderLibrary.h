@@ -3,6 +3,9 @@
 
 #include <GL/glew.h>
 
+#include <array>
+#include <set>
+#include <string>
 #include <string_view>
 
 namespace glowmarch {
@@ -23,6 +26,27 @@ GLuint findShaderProgram(std::string_view name);
 
 // Forgets every stage and program (their GL objects die with the context).
 void clearShaderLibrary();
+
+// The locations of "in_position", "in_normal" and "in_texcoords" in `program`; -1 for those it lacks
+// and for program 0.
+std::array<GLint, 3> attributeLocations(GLuint program);
+
+// While resources are kept (keepResourcesAcrossShows): the show's programs are handed on to the
+// next show, which takes a program again without compiling or linking when its stages' texts are
+// the same; stages and programs nothing refers to any more are deleted.
+void releaseShaderLibrary();
+
+// The sources `names` changed on disk: every program made so far that names one of them (or that
+// did not link) is built again into the same GL program, so the objects holding it draw with the
+// new code, printing what creating it prints. Needs resources kept.
+struct SourcesReloaded {
+  int relinked = 0;
+  // A program's vertex layout moved, or it could not be linked in place: meshes described to it
+  // must be made again.
+  bool layoutChanged = false;
+  std::string previousMessages;  // what creating the programs printed before
+};
+SourcesReloaded reloadShaderSources(const std::set<std::string>& names);
 
 // The edit mode's safety net, off by default: a program whose sources no longer compile or link is
 // built from the sources of its last good link instead (with a message saying so), so a show being

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "resources/KeptResources.h"
 #include "resources/PngDecoder.h"
 
 namespace glowmarch {
@@ -17,6 +18,16 @@ namespace {
 
 // Keyed by the name as the caller gave it, not by the path that was opened.
 std::map<std::string, GLuint, std::less<>> textures;
+
+// While resources are kept: which file each texture of this show came from, and what the show
+// before handed on.
+struct TextureFile {
+  std::string path;
+  std::uint64_t hash = 0;
+  GLuint id = 0;
+};
+std::map<std::string, TextureFile, std::less<>> textureFiles;
+std::map<std::string, TextureFile, std::less<>> keptTextures;
 
 // The whole file, or nothing when it cannot be opened as a file (a folder never can).
 std::optional<std::vector<std::uint8_t>> readWholeFile(const std::string& path) {
@@ -44,8 +55,26 @@ GLuint findTexture(std::string_view name) {
 
 GLuint loadTexture(std::string_view name) {
   const std::string key(name);
-  std::optional<std::vector<std::uint8_t>> file = readWholeFile(key);
-  if (!file) file = readWholeFile("data/textures/" + key);
+  std::string path = key;
+  std::optional<std::vector<std::uint8_t>> file = readWholeFile(path);
+  if (!file) {
+    path = "data/textures/" + key;
+    file = readWholeFile(path);
+  }
+  std::uint64_t hash = 0;
+  if (file && keepingResources()) {
+    hash = contentHash(file->data(), file->size());
+    const auto kept = keptTextures.find(key);
+    if (kept != keptTextures.end() && kept->second.path == path && kept->second.hash == hash) {
+      // The same picture: bound as a load leaves it, and nothing decoded or uploaded.
+      const GLuint id = kept->second.id;
+      glBindTexture(GL_TEXTURE_2D, id);
+      textureFiles[key] = std::move(kept->second);
+      keptTextures.erase(kept);
+      textures.emplace(key, id);
+      return id;
+    }
+  }
   if (!file) {
     std::printf("Couldn't find texture: %s\n", key.c_str());
     std::fflush(stdout);
@@ -73,6 +102,7 @@ GLuint loadTexture(std::string_view name) {
   glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, static_cast<GLsizei>(image.width), static_cast<GLsizei>(image.height),
                0, GL_RGBA, GL_UNSIGNED_BYTE, image.pixels.data());
   textures.emplace(key, id);
+  if (keepingResources()) textureFiles[key] = TextureFile{path, hash, id};
   return id;
 }
 
@@ -85,6 +115,18 @@ void flipRows(std::uint8_t* pixels, std::uint32_t width, std::uint32_t height) {
   }
 }
 
-void clearTextureLibrary() { textures.clear(); }
+void clearTextureLibrary() {
+  textures.clear();
+  textureFiles.clear();
+  keptTextures.clear();
+}
+
+void releaseTextureLibrary() {
+  // What the show before handed on and this one did not take is no one's any more.
+  for (const auto& entry : keptTextures) glDeleteTextures(1, &entry.second.id);
+  keptTextures = std::move(textureFiles);
+  textureFiles.clear();
+  textures.clear();
+}
 
 }  // namespace glowmarch

@@ -24,4 +24,9 @@ void flipRows(std::uint8_t* pixels, std::uint32_t width, std::uint32_t height);
 // Forgets every texture (their GL objects die with the context).
 void clearTextureLibrary();
 
+// While resources are kept (keepResourcesAcrossShows): hands the show's textures on to the next
+// show, which takes one again, without decoding it, when its file has the same content; the
+// textures the show before handed on and this one did not take are deleted.
+void releaseTextureLibrary();
+
 }  // namespace glowmarch

@@ -65,6 +65,21 @@ bool Player::runFrame() {
   return finishFrame();
 }
 
+void Player::redrawFrame() {
+  if (over()) return;
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  drawingAgain = true;
+  for (Demoeffect* effect : scene) {
+    glLoadIdentity();
+    effect->draw();
+  }
+  drawingAgain = false;
+  if (currentProgram != 0) {
+    glUseProgram(0);
+    currentProgram = 0;
+  }
+}
+
 bool Player::advanceFrame() {
   if (over()) return false;
   sampleClocks();

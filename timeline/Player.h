@@ -60,6 +60,9 @@ class Player {
   bool runFrame();
   // The same frame without drawing: the show's state moves exactly as runFrame moves it.
   bool advanceFrame();
+  // The last frame drawn again as the objects stand (after programs were replaced in place): no
+  // clock moves, no line runs, no object advances.
+  void redrawFrame();
   // The show has been ended by its "END" and plays no more.
   bool over() const { return ended && atEnd == AtEnd::stop; }
 
