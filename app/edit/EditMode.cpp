@@ -24,6 +24,7 @@
 #include "app/common/View.h"
 #include "app/edit/MessageLog.h"
 #include "app/edit/Overlay.h"
+#include "app/edit/Reload.h"
 #include "app/edit/Transport.h"
 #include "app/platform/FileWatcher.h"
 #include "app/platform/System.h"
@@ -32,6 +33,7 @@
 #include "audio/AudioDevice.h"
 #include "effects/FrameValues.h"
 #include "effects/ShowState.h"
+#include "resources/KeptResources.h"
 #include "resources/OffscreenTarget.h"
 #include "resources/ShaderLibrary.h"
 #include "timeline/FrameClock.h"
@@ -182,12 +184,13 @@ class EditSession {
  private:
   void renewContext();
   void rebuild(std::uint64_t frame, bool pause);
+  bool replacePrograms(const std::set<std::string>& changed);
   void drawOnGrid(std::uint64_t frame);
   void goLive(std::uint64_t frame, std::unique_ptr<audio::MusicStream> live);
   void pause();
   void resume();
   void seek(std::uint64_t frame);
-  void reload(bool musicChanged);
+  void reload(const std::set<std::string>& changed);
   void take(EditKey key);
   bool takeEvents(bool& done);
   void stopAtEnd();
@@ -215,6 +218,7 @@ class EditSession {
   SDL_GLContext overlayContext = nullptr;
   std::unique_ptr<Overlay> overlay;
   Snapshot snapshot;
+  FreshGlState freshState;
 
   bool paused = false;
   bool onGrid = false;  // the paused picture is grid frame `pausedFrame`
@@ -255,22 +259,11 @@ class EditSession {
   Clock::time_point lastSwap = Clock::now();
 };
 
+// The context goes on from show to show: the old show's objects are deleted, what it made of
+// unchanged files is handed on, and the new show starts from the state of a new context.
 void EditSession::renewContext() {
-  // Every object of the old show goes with its context; a show never deletes its own.
-  snapshot.forget();
-  SDL_GLContext made = SDL_GL_CreateContext(shell.window);
-  if (made == nullptr) {
-    SDL_GL_MakeCurrent(shell.window, shell.context);
-    showMessages().note(std::string("edit: no new GL context (") + SDL_GetError() + "); the old one goes on");
-    return;
-  }
-  SDL_GL_MakeCurrent(shell.window, made);
-  glewExperimental = GL_TRUE;
-  glewInit();
-  drainGlErrors();
-  SDL_GL_DeleteContext(shell.context);
-  shell.context = made;
-  SDL_GL_SetSwapInterval(1);
+  releaseShowState();
+  freshState.restore();
   int width = 0;
   int height = 0;
   drawableSize(width, height);
@@ -290,8 +283,12 @@ void EditSession::rebuild(std::uint64_t frame, bool pause) {
   }
   player.reset();
   frameClock.reset();
-  clearShowState();
-  if (builtOnce) renewContext();
+  if (builtOnce) {
+    renewContext();
+  } else {
+    clearShowState();
+    freshState.save();
+  }
   builtOnce = true;
   endTaken = false;
   atEnd = false;
@@ -407,10 +404,33 @@ void EditSession::resume() {
 
 void EditSession::seek(std::uint64_t frame) { rebuild(frame, paused); }
 
-void EditSession::reload(bool musicChanged) {
+// Only shaders saved: the programs are linked again in place and the frame drawn again, the show's
+// state as it stands. False when the show must be built again instead.
+bool EditSession::replacePrograms(const std::set<std::string>& changed) {
+  if (!player || !shadersOnly(changed)) return false;
+  const Clock::time_point start = Clock::now();
+  const SourcesReloaded replaced = reloadShaderSources(shaderSourceNames(changed));
+  forgetMessages(showMessages(), replaced.previousMessages);
+  if (replaced.layoutChanged) return false;
+  if (paused) {
+    int width = 0;
+    int height = 0;
+    drawableSize(width, height);
+    snapshot.bindForDrawing(width, height);
+    player->redrawFrame();
+    Snapshot::unbind();
+  }
+  redraw(2);
+  std::fprintf(stderr, "%s --edit: programs replaced at %.3f s in %.3f s (%d linked again)\n", playerProgram,
+               currentSeconds(), secondsSince(start), replaced.relinked);
+  return true;
+}
+
+void EditSession::reload(const std::set<std::string>& changed) {
   findingsDue = true;
   reloadStarted = savedAt ? *savedAt : Clock::now();
-  if (musicChanged) {
+  if (replacePrograms(changed)) return;
+  if (changed.count(musicPath) > 0) {
     std::shared_ptr<audio::DecodedMusic> opened = audio::DecodedMusic::open(musicPath);
     music = opened;
   }
@@ -493,7 +513,7 @@ void EditSession::take(EditKey key) {
       showOverlay = !showOverlay;
       return;
     case EditKey::reload:
-      reload(false);
+      reload({});
       return;
     case EditKey::restart:
       findingsDue = true;
@@ -697,6 +717,7 @@ int EditSession::run() {
   hooks.showMessage = noteBox;
   setPlatform(hooks);
   keepLastGoodPrograms(true);
+  keepResourcesAcrossShows(true);
   output = audio::AudioDevice::openDefault();
   if (!output) showMessages().note("edit: no sound output; the music is followed silently");
   music = audio::DecodedMusic::open(musicPath);
@@ -732,7 +753,7 @@ int EditSession::run() {
       savedAt = firstChange;
       reloadedAt = Clock::now();
       reloadCpu = processSeconds();
-      reload(changed.count(musicPath) > 0);
+      reload(changed);
     }
     if (resized) {
       resized = false;

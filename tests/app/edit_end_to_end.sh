@@ -12,11 +12,14 @@
 #       capture's frame at 1 s, pixel for pixel.
 #   edit_end_to_end.sh reload PLAYER
 #       Paused, a fragment shader rewritten (a temporary file renamed over it) changes the picture in
-#       place at the same time; a broken one keeps the last good program, prints the error and the
-#       program lives on; Escape ends it with exit code 0.
+#       place at the same time, its program replaced without building the show again; a broken one
+#       keeps the last good program, prints the error and the program lives on; a fixed one takes the
+#       error out of the messages; Escape ends it with exit code 0.
 #   edit_end_to_end.sh reloads PLAYER COUNT [--no-memory]
-#       COUNT saves, each reloading the show; the memory after the last is within 10 % of that after
-#       the tenth (only reported with --no-memory: AddressSanitizer's quarantine grows without a leak).
+#       COUNT saves of a show of every class, in turn its script (the show built again in the same
+#       context) and a shader (programs replaced in place); the memory after the last is within 10 %
+#       of that after the tenth (only reported with --no-memory: AddressSanitizer's quarantine grows
+#       without a leak).
 #
 # Exits 77 (skipped) when the X tools are missing.
 set -uo pipefail
@@ -60,6 +63,7 @@ fi
 alive() { kill -0 "$show" 2>/dev/null; }
 resident() { awk '/^VmRSS:/ { print $2 }' "/proc/$show/status" 2>/dev/null; }
 built() { grep -c "show built at" "$work/err"; }
+reloaded() { grep -c "reloaded at .* from the save" "$work/err"; }
 
 start_edit() {  # options...
   "$player" --edit "$@" >"$work/out" 2>"$work/err" &
@@ -76,6 +80,18 @@ await_built() {  # times seconds
     sleep 0.1
   done
   fail "the show was built $(built) times, not $1, within $2 s"
+}
+
+# Waits until the program has drawn the first frame after `times` saves in all.
+await_reloaded() {  # times seconds
+  local until
+  until="$(deadline "$2")"
+  while before "$until"; do
+    alive || fail "the edit mode ended while reloading"
+    [ "$(reloaded)" -ge "$1" ] && { sleep 0.5; return 0; }
+    sleep 0.1
+  done
+  fail "$(reloaded) reloads, not $1, within $2 s"
 }
 
 shot() {  # file: the whole screen as raw RGB
@@ -250,15 +266,22 @@ SCRIPT
     [ "$(pixel 960 540)" = "90 40 200" ] || fail "the quad is $(pixel 960 540), not (90, 40, 200)"
     save data/shaders/swap.frag "$(sed 's/vec4(.*)/vec4(0.0, 1.0, 0.0, 1.0)/' "$here/show/data/shaders/swap.frag")"
     grep -q "vec4(0.0, 1.0, 0.0, 1.0)" data/shaders/swap.frag || fail "the test could not rewrite the shader"
-    await_built 2 60
+    await_reloaded 1 60
     [ "$(pixel 960 540)" = "0 255 0" ] || fail "after the save the quad is $(pixel 960 540), not green"
     grep -q "reloaded at 1.000 s" "$work/err" || fail "the reload did not keep the time at 1 s"
+    grep -q "programs replaced at 1.000 s .* (1 linked again)" "$work/err" || fail "the program was not replaced in place"
+    [ "$(built)" -eq 1 ] || fail "a saved shader built the show again"
     save data/shaders/swap.frag "this is not GLSL"
-    await_built 3 60
+    await_reloaded 2 60
     alive || fail "a broken shader ended the program"
     [ "$(pixel 960 540)" = "0 255 0" ] || fail "a broken shader did not keep the last good program"
     grep -q "Error compiling shader" "$work/out" || fail "the compiler's error was not printed"
     grep -q "Keeping the last good version of program swap" "$work/out" || fail "no word of the kept program"
+    # Fixed again: the program is replaced and its error goes from the message list with the save.
+    save data/shaders/swap.frag "$(cat "$here/show/data/shaders/swap.frag")"
+    await_reloaded 3 60
+    [ "$(pixel 960 540)" = "90 40 200" ] || fail "after the fix the quad is $(pixel 960 540), not (90, 40, 200)"
+    [ "$(built)" -eq 1 ] || fail "a saved shader built the show again"
     press Escape
     await_exit 60
     ;;
@@ -266,14 +289,23 @@ SCRIPT
     count="$3"
     judge=1
     [ "${4:-}" = --no-memory ] && judge=0
-    make_static_show
+    mkdir -p "$work/show/data/textures"
+    cp -r "$here/soak/data/." "$work/show/data/"
+    cp "$here/show/data/textures/swatch.png" "$root/showcase/data/textures/profont.png" "$work/show/data/textures/"
     cd "$work/show"
-    start_edit --paused
+    start_edit --at 1 --paused
     await_built 1 120
     base=""
+    rebuilds=1
     for i in $(seq 1 "$count"); do
-      printf '%s\n' "-1 pic state $i" >>data/vesperscript.txt
-      await_built $((i + 1)) 60
+      if [ $((i % 2)) -eq 1 ]; then
+        printf '%s\n' "-1 box state $i" >>data/vesperscript.txt
+        rebuilds=$((rebuilds + 1))
+      else
+        printf '%s\n' "// saved $i" >>data/shaders/mesh.frag
+      fi
+      await_reloaded "$i" 60
+      [ "$(built)" -eq "$rebuilds" ] || fail "after save $i the show was built $(built) times, not $rebuilds"
       [ "$i" -eq 10 ] && base="$(resident)"
     done
     last="$(resident)"
