@@ -387,6 +387,8 @@ void releaseShaderLibrary() {
   sourceTexts.clear();
   shaderSources.clear();
   shaderPrograms.clear();
+  // A program still current would only be marked for deletion.
+  glUseProgram(0);
   deleteUnused();
   forgetProgramUniforms();
 }
