@@ -412,17 +412,20 @@ bool EditSession::replacePrograms(const std::set<std::string>& changed) {
   const SourcesReloaded replaced = reloadShaderSources(shaderSourceNames(changed));
   forgetMessages(showMessages(), replaced.previousMessages);
   if (replaced.layoutChanged) return false;
+  const double linking = secondsSince(start);
   if (paused) {
     int width = 0;
     int height = 0;
     drawableSize(width, height);
     snapshot.bindForDrawing(width, height);
     player->redrawFrame();
+    glFinish();
     Snapshot::unbind();
   }
   redraw(2);
-  std::fprintf(stderr, "%s --edit: programs replaced at %.3f s in %.3f s (%d linked again)\n", playerProgram,
-               currentSeconds(), secondsSince(start), replaced.relinked);
+  std::fprintf(stderr, "%s --edit: programs replaced at %.3f s in %.3f s (%d linked again in %.3f s, the frame drawn again in %.3f s)\n",
+               playerProgram, currentSeconds(), secondsSince(start), replaced.relinked, linking,
+               secondsSince(start) - linking);
   return true;
 }
 
