@@ -70,29 +70,20 @@ start_edit() {  # options...
   show=$!
 }
 
-# Waits until the program has built the show `times` times in all and drawn after it.
-await_built() {  # times seconds
+# Waits until `counter` (built or reloaded) reaches `times`, then lets the frame after it be drawn.
+await_count() {  # counter times seconds doing
   local until
-  until="$(deadline "$2")"
+  until="$(deadline "$3")"
   while before "$until"; do
-    alive || fail "the edit mode ended while building the show"
-    [ "$(built)" -ge "$1" ] && { sleep 0.5; return 0; }
+    alive || fail "the edit mode ended while $4"
+    [ "$($1)" -ge "$2" ] && { sleep 0.5; return 0; }
     sleep 0.1
   done
-  fail "the show was built $(built) times, not $1, within $2 s"
+  fail "$4: $1 $($1) times, not $2, within $3 s"
 }
-
-# Waits until the program has drawn the first frame after `times` saves in all.
-await_reloaded() {  # times seconds
-  local until
-  until="$(deadline "$2")"
-  while before "$until"; do
-    alive || fail "the edit mode ended while reloading"
-    [ "$(reloaded)" -ge "$1" ] && { sleep 0.5; return 0; }
-    sleep 0.1
-  done
-  fail "$(reloaded) reloads, not $1, within $2 s"
-}
+# The show built `times` times in all, or `times` saves reloaded, and drawn after.
+await_built() { await_count built "$1" "$2" "building the show"; }
+await_reloaded() { await_count reloaded "$1" "$2" "reloading"; }
 
 shot() {  # file: the whole screen as raw RGB
   x import -window root -depth 8 "rgb:$1" || fail "could not take a screenshot"
