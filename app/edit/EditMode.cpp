@@ -137,6 +137,7 @@ class EditSession {
   std::unique_ptr<Overlay> overlay;
   Snapshot snapshot;
   FreshGlState freshState;
+  FrameStartState frameStart;  // of the picture held, to draw it again with replaced programs
 
   PlayState state;
   std::uint32_t pausedAt = 0;  // the millisecond clock when play was paused
@@ -245,6 +246,7 @@ void EditSession::drawOnGrid(std::uint64_t frame) {
   drawableSize(width, height);
   frameClock->set(*player, frame, editFps);
   snapshot.bindForDrawing(width, height);
+  frameStart.take();
   player->runFrame();
   Snapshot::unbind();
   state.pausedOnGrid(frame);
@@ -282,6 +284,7 @@ void EditSession::pause() {
   int height = 0;
   drawableSize(width, height);
   snapshot.bindForDrawing(width, height);
+  frameStart.take();
   player->runFrame();
   Snapshot::unbind();
 }
@@ -314,6 +317,7 @@ bool EditSession::replacePrograms(const std::set<std::string>& changed) {
     int height = 0;
     drawableSize(width, height);
     snapshot.bindForDrawing(width, height);
+    frameStart.restore();
     player->redrawFrame();
     glFinish();
     Snapshot::unbind();
@@ -501,6 +505,7 @@ void EditSession::drawFrame() {
     }
     // Drawn where a paused picture is kept, as a capture draws it, and shown from there.
     snapshot.bindForDrawing(width, height);
+    frameStart.take();
     player->runFrame();
     Snapshot::unbind();
   }

@@ -41,6 +41,60 @@ void forgetMessages(MessageLog& log, const std::string& printed) {
   for (std::string& line : lines) log.note(std::move(line));
 }
 
+namespace {
+constexpr GLenum lightParameters[4] = {GL_AMBIENT, GL_DIFFUSE, GL_SPECULAR, GL_POSITION};
+constexpr GLenum materialParameters[4] = {GL_AMBIENT, GL_DIFFUSE, GL_SPECULAR, GL_SHININESS};
+constexpr GLenum faces[2] = {GL_FRONT, GL_BACK};
+}  // namespace
+
+void FrameStartState::take() {
+  for (Capability& capability : capabilities) capability.on = glIsEnabled(capability.name);
+  glGetIntegerv(GL_BLEND_SRC_RGB, &blend[0]);
+  glGetIntegerv(GL_BLEND_DST_RGB, &blend[1]);
+  glGetIntegerv(GL_BLEND_SRC_ALPHA, &blend[2]);
+  glGetIntegerv(GL_BLEND_DST_ALPHA, &blend[3]);
+  for (int i = 0; i < 4; ++i) glGetLightfv(GL_LIGHT0, lightParameters[i], light[i]);
+  glGetFloatv(GL_LIGHT_MODEL_AMBIENT, lightModel);
+  for (int face = 0; face < 2; ++face) {
+    for (int i = 0; i < 4; ++i) glGetMaterialfv(faces[face], materialParameters[i], material[face][i]);
+  }
+  glGetFloatv(GL_CURRENT_COLOR, current[0]);
+  glGetFloatv(GL_CURRENT_NORMAL, current[1]);
+  glGetFloatv(GL_CURRENT_TEXTURE_COORDS, current[2]);
+  glGetIntegerv(GL_ACTIVE_TEXTURE, &activeTexture);
+  glActiveTexture(GL_TEXTURE0);
+  glGetIntegerv(GL_TEXTURE_BINDING_2D, &texture);
+  glActiveTexture(static_cast<GLenum>(activeTexture));
+}
+
+void FrameStartState::restore() const {
+  // The materials first, with colour tracking off: switched on, it copies the current colour in.
+  glDisable(GL_COLOR_MATERIAL);
+  for (int face = 0; face < 2; ++face) {
+    for (int i = 0; i < 4; ++i) glMaterialfv(faces[face], materialParameters[i], material[face][i]);
+  }
+  // The light's position is kept in eye space, and a new one is taken through the model-view matrix.
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  for (int i = 0; i < 4; ++i) glLightfv(GL_LIGHT0, lightParameters[i], light[i]);
+  glLightModelfv(GL_LIGHT_MODEL_AMBIENT, lightModel);
+  glBlendFuncSeparate(static_cast<GLenum>(blend[0]), static_cast<GLenum>(blend[1]), static_cast<GLenum>(blend[2]),
+                      static_cast<GLenum>(blend[3]));
+  glColor4fv(current[0]);
+  glNormal3fv(current[1]);
+  glTexCoord4fv(current[2]);
+  glActiveTexture(GL_TEXTURE0);
+  glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(texture));
+  glActiveTexture(static_cast<GLenum>(activeTexture));
+  for (const Capability& capability : capabilities) {
+    if (capability.on) {
+      glEnable(capability.name);
+    } else {
+      glDisable(capability.name);
+    }
+  }
+}
+
 void FreshGlState::save() {
   glPushAttrib(GL_ALL_ATTRIB_BITS);
   glPushClientAttrib(GL_CLIENT_ALL_ATTRIB_BITS);

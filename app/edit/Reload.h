@@ -3,6 +3,8 @@
 // replaced.
 #pragma once
 
+#include <GL/glew.h>
+
 #include <set>
 #include <string>
 
@@ -19,6 +21,30 @@ std::set<std::string> shaderSourceNames(const std::set<std::string>& changed);
 // Takes out of the log the lines of `printed`, each at its first occurrence: what creating the
 // programs printed before they were made again.
 void forgetMessages(MessageLog& log, const std::string& printed);
+
+// The GL state a frame of the show starts from and leaves to the next (the pictures' blending, the
+// camera's light and material, the current colour, the texture bound): taken before a frame is
+// drawn, and put back to draw the same frame again as it was drawn.
+class FrameStartState {
+ public:
+  void take();
+  void restore() const;
+
+ private:
+  struct Capability {
+    GLenum name;
+    GLboolean on;
+  };
+  Capability capabilities[7] = {{GL_BLEND, 0},     {GL_TEXTURE_2D, 0},     {GL_LIGHTING, 0}, {GL_LIGHT0, 0},
+                                {GL_NORMALIZE, 0}, {GL_COLOR_MATERIAL, 0}, {GL_DEPTH_TEST, 0}};
+  GLint blend[4] = {};
+  GLfloat light[4][4] = {};     // ambient, diffuse, specular, position (in eye space)
+  GLfloat lightModel[4] = {};
+  GLfloat material[2][4][4] = {};  // front, back: ambient, diffuse, specular, shininess
+  GLfloat current[3][4] = {};      // colour, normal, texture coordinates
+  GLint texture = 0;
+  GLint activeTexture = GL_TEXTURE0;
+};
 
 // The GL state of the context as it was made, saved on the attribute stacks before the first show
 // and put back before each new show, so a show built in a context that goes on starts from the

@@ -7,9 +7,11 @@
 #       at 3 s, pixel for pixel; it holds still; Right then Left comes back to the same picture. A static
 #       show with the overlay hidden is the default mode's picture.
 #   edit_end_to_end.sh blend PLAYER CAPTURE
-#       A half-transparent sphere under a lit camera drawn before a text and an image (whose blend
-#       function the next frame inherits) at --at 1 --paused, after Right then Left, after a reload
-#       and after a click on the timeline, is the capture's frame at that time, pixel for pixel.
+#       A half-transparent sphere under a lit, rolling camera drawn before a text and an image (whose
+#       blend function the next frame inherits) and after a lit sphere outside the camera (lit by the
+#       light the frame before left) at --at 1 --paused, after Right then Left, after a reload, after a
+#       click on the timeline and after a saved shader (its program replaced in place), is the
+#       capture's frame at that time, pixel for pixel.
 #   edit_end_to_end.sh reload PLAYER
 #       Paused, a fragment shader rewritten (a temporary file renamed over it) changes the picture in
 #       place at the same time, its program replaced without building the show again; a broken one
@@ -228,6 +230,10 @@ SHADER
 -9 cam new camera
 -9 cam setpoint 0,0,4
 -9 cam setdirection 0.5,0.5,0
+-9 cam deltadirection 0,0,0.5
+-9 moon new sphere
+-9 moon setpoint 2.5,-1.5,-8
+-9 SCENE append moon
 -9 SCENE append cam
 -9 ball new sphere
 -9 cam append ball
@@ -263,6 +269,14 @@ SCRIPT
     capture_at "$clicked" "$work/captured-click"
     shot_until_same "$work/clicked" "$work/captured-click" 10 ||
       fail "after a click on the timeline at $clicked s the picture is not the capture's frame"
+    # A saved shader replaces the program under the standing show; the moon, drawn before the turning
+    # camera, is lit by the light the frame before left.
+    save data/shaders/main.frag "$(sed 's/lit \* 0.5/lit * 0.9/' data/shaders/main.frag)"
+    await_reloaded 1 60
+    [ "$(built)" -eq 5 ] || fail "a saved shader built the show again"
+    capture_at "$clicked" "$work/captured-shader"
+    shot_until_same "$work/replaced" "$work/captured-shader" 10 ||
+      fail "after a saved shader the picture is not the capture's frame with the new shader"
     press Escape
     await_exit 60
     ;;
