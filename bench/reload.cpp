@@ -41,13 +41,11 @@ void append(const fs::path& file, const char* text) {
   out << text;
 }
 
-// The show built and brought to the frame as the edit mode does it: the frame before drawn, then the frame.
+// The show built and brought to the frame as the edit mode does it.
 std::unique_ptr<Player> buildAtFrame(std::shared_ptr<const audio::DecodedMusic> music, FrameClock& clock) {
   auto player = std::make_unique<Player>(AudioOpener([] { return std::make_unique<audio::ManualDevice>(); }),
                                          std::move(music), Player::AtEnd::goOn);
-  seekFrames(*player, clock, 0, frame - 1, fps);
-  clock.set(*player, frame - 1, fps);
-  player->runFrame();
+  seekToFrame(*player, clock, frame, fps);
   clock.set(*player, frame, fps);
   player->runFrame();
   glFinish();
