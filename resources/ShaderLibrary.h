@@ -30,4 +30,8 @@ void clearShaderLibrary();
 // clearShaderLibrary, and goes when this is turned off.
 void keepLastGoodPrograms(bool keep);
 
+// The name a program is registered under, for tools that show a show; empty when none is (0, or a
+// program a later one of its name replaced).
+std::string_view shaderProgramName(GLuint program);
+
 }  // namespace glowmarch

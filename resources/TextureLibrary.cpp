@@ -87,4 +87,12 @@ void flipRows(std::uint8_t* pixels, std::uint32_t width, std::uint32_t height) {
 
 void clearTextureLibrary() { textures.clear(); }
 
+std::string_view textureName(GLuint texture) {
+  if (texture == 0) return {};
+  for (const auto& [name, registered] : textures) {
+    if (registered == texture) return name;
+  }
+  return {};
+}
+
 }  // namespace glowmarch

@@ -24,4 +24,7 @@ void flipRows(std::uint8_t* pixels, std::uint32_t width, std::uint32_t height);
 // Forgets every texture (their GL objects die with the context).
 void clearTextureLibrary();
 
+// The name a texture is registered under, for tools that show a show; empty when none is.
+std::string_view textureName(GLuint texture);
+
 }  // namespace glowmarch
