@@ -78,7 +78,8 @@ std::optional<std::uint64_t> Inspector::draw(const OverlayView& view, float heig
       } else if (row.hidden != Hidden::no) {
         text += "  (" + hiddenText(row.hidden, *row.effect, now) + ")";
       } else if (!row.open && row.effect->children.size() > 1) {
-        text += "  " + std::to_string(row.effect->children.size()) + " children";
+        const bool field = classWord(*row.effect) == "particles";
+        text += "  " + std::to_string(row.effect->children.size()) + (field ? " particles" : " children");
       }
       const float indent = static_cast<float>(row.depth) * indentStep;
       if (indent > 0.0f) ImGui::Indent(indent);
