@@ -25,6 +25,9 @@ const ImVec4 warningColour(1.0f, 0.65f, 0.3f, 1.0f);
 const ImVec4 ranColour(0.45f, 1.0f, 0.55f, 1.0f);
 const ImVec4 headColour(0.6f, 0.8f, 1.0f, 1.0f);
 
+// By Hidden's values; the whole reason is shown for the chosen object.
+constexpr const char* shortReasons[] = {"", "timer ahead", "no mesh", "empty text", "no init"};
+
 const std::vector<Demoeffect*>& sceneOf(const OverlayView& view) {
   static const std::vector<Demoeffect*> none;
   return view.scene != nullptr ? *view.scene : none;
@@ -76,7 +79,7 @@ std::optional<std::uint64_t> Inspector::draw(const OverlayView& view, float heig
       if (row.cycle) {
         text += "  contains what reaches it";
       } else if (row.hidden != Hidden::no) {
-        text += "  (" + hiddenText(row.hidden, *row.effect, now) + ")";
+        text += std::string("  (") + shortReasons[static_cast<int>(row.hidden)] + ")";
       } else if (!row.open && row.effect->children.size() > 1) {
         const bool field = classWord(*row.effect) == "particles";
         text += "  " + std::to_string(row.effect->children.size()) + (field ? " particles" : " children");
@@ -142,7 +145,8 @@ void Inspector::drawChosen(const OverlayView& view, const NameIndex& names, std:
   if (why.empty()) {
     ImGui::TextUnformatted("drawn");
   } else {
-    ImGui::PushTextWrapPos(0.0f);
+    // The child scrolls sideways, so the wrap is placed at its visible edge.
+    ImGui::PushTextWrapPos(ImGui::GetWindowContentRegionMax().x);
     ImGui::TextColored(warningColour, "not drawn: %s", why.c_str());
     ImGui::PopTextWrapPos();
   }
