@@ -1,5 +1,7 @@
 #include "timeline/FrameClock.h"
 
+#include <GL/glew.h>
+
 #include "audio/MusicStream.h"
 #include "timeline/Player.h"
 
@@ -42,6 +44,26 @@ std::optional<std::uint64_t> seekFrames(Player& player, FrameClock& clock, std::
     clock.set(player, frame, fps);
     if (!player.advanceFrame()) return frame;
   }
+  return std::nullopt;
+}
+
+std::optional<std::uint64_t> seekToFrame(Player& player, FrameClock& clock, std::uint64_t frame, int fps) {
+  if (frame == 0) return std::nullopt;
+  if (const auto ended = seekFrames(player, clock, 0, frame - 1, fps)) return ended;
+  GLint viewport[4];
+  GLint scissorBox[4];
+  glGetIntegerv(GL_VIEWPORT, viewport);
+  glGetIntegerv(GL_SCISSOR_BOX, scissorBox);
+  const GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
+  glViewport(0, 0, 1, 1);
+  glScissor(0, 0, 1, 1);
+  glEnable(GL_SCISSOR_TEST);
+  clock.set(player, frame - 1, fps);
+  const bool on = player.runFrame();
+  glViewport(viewport[0], viewport[1], viewport[2], viewport[3]);
+  glScissor(scissorBox[0], scissorBox[1], scissorBox[2], scissorBox[3]);
+  if (!scissor) glDisable(GL_SCISSOR_TEST);
+  if (!on) return frame - 1;
   return std::nullopt;
 }
 

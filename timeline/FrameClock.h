@@ -36,15 +36,18 @@ class FrameClock {
 
 // Runs frames [from, to) of `player` at `fps` without drawing them: each script line as it falls due,
 // in file order, printing what it prints, and every object advanced as drawing would advance it.
-// Leaves the show exactly as a capture that drew those frames leaves it. Needs a FrameClock standing
-// and the player's music positioned by hand or absent; programs, textures and meshes are made as their
-// lines run, so a GL context must be current.
-// What drawing leaves in GL for later frames (the camera's lighting, the pictures' blend function) is
-// not made here: to show frame n as a capture from the start shows it, seek to n - 1 and draw frame
-// n - 1 (into one pixel will do) before frame n.
+// Needs a FrameClock standing and the player's music positioned by hand or absent; programs, textures
+// and meshes are made as their lines run, so a GL context must be current.
 // Returns the frame in which the script's "END" ended the show, when it did (the frames after it
 // are not run); none when every frame ran.
 std::optional<std::uint64_t> seekFrames(Player& player, FrameClock& clock, std::uint64_t from, std::uint64_t to,
                                         int fps);
+
+// Brings a show just started to frame n exactly as drawing every frame from the first leaves it, GL
+// state crossing frames included (the camera's lighting, the pictures' blend function): frames before
+// n - 1 are run without drawing, and frame n - 1 is drawn into one pixel of the bound framebuffer
+// (the viewport and scissor are put back). The caller then sets the clock to n and draws it.
+// Returns the frame in which the script's "END" ended the show, as seekFrames does.
+std::optional<std::uint64_t> seekToFrame(Player& player, FrameClock& clock, std::uint64_t frame, int fps);
 
 }  // namespace glowmarch

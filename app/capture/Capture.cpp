@@ -363,30 +363,26 @@ int runCapture(const CaptureOptions& options, CaptureTimes* times) {
   progressOnTerminal = system::standardErrorIsTerminal();
   ProgressBar bar(plan, progressOnTerminal);
   bar.show(0, frameSeconds(0, plan.fps));
-  // The frames before the first are run without drawing, but for the last of them, drawn into one
-  // pixel: it leaves GL as the frames drawn before it would.
-  const std::uint64_t start = plan.first > 0 ? plan.first - 1 : 0;
-  endedIn = seekFrames(*player, clock, 0, start, plan.fps);
+  endedIn = seekToFrame(*player, clock, plan.first, plan.fps);
+  if (plan.first > 0) bar.show(plan.first, frameSeconds(plan.first, plan.fps));
   std::uint64_t written = 0;
   const auto framesStart = std::chrono::steady_clock::now();
   const double cpuStart = system::processCpuSeconds() + system::childrenCpuSeconds();
-  for (std::uint64_t frame = start; frame < plan.end && !endedIn; ++frame) {
-    const bool writing = frame >= plan.first;
+  for (std::uint64_t frame = plan.first; frame < plan.end && !endedIn; ++frame) {
     clock.set(*player, frame, plan.fps);
-    if (frame == start || frame == plan.first) target.drawOnePixel(!writing);
     if (!player->runFrame()) {
       // The script's "END": this frame is not drawn, and the show is over.
       endedIn = frame;
       break;
     }
-    if (writing && out.pictures) {
+    if (out.pictures) {
       std::vector<std::uint8_t>* picture = out.pictures->take();
       // A writer failed: its reason comes from finishing.
       if (picture == nullptr) break;
       target.read(*picture);
       out.pictures->queue(picture, frame - whole->first);
       ++written;
-    } else if (writing && !writes) {
+    } else if (!writes) {
       if (options.keep != nullptr) {
         options.keep->emplace_back();
         target.read(options.keep->back());

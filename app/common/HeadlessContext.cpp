@@ -139,17 +139,6 @@ bool HeadlessContext::open(int width, int height, std::string& error) {
   return true;
 }
 
-void HeadlessContext::drawOnePixel(bool one) {
-  if (one) {
-    glViewport(0, 0, 1, 1);
-    glScissor(0, 0, 1, 1);
-    glEnable(GL_SCISSOR_TEST);
-  } else {
-    glDisable(GL_SCISSOR_TEST);
-    glViewport(0, 0, w, h);
-  }
-}
-
 void HeadlessContext::read(std::vector<std::uint8_t>& rgba) const {
   rgba.resize(static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 4);
   glPixelStorei(GL_PACK_ALIGNMENT, 4);

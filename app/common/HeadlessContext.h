@@ -28,10 +28,6 @@ class HeadlessContext {
   // The name of the video driver in use ("x11", "offscreen", ...).
   const char* driver() const;
 
-  // Limits drawing to one pixel (the whole picture again with `false`): frames that are run but not
-  // written still run every draw call, so everything that moves moves as when they are written.
-  void drawOnePixel(bool one);
-
   // The picture as RGBA rows, bottom row first as GL reads it.
   void read(std::vector<std::uint8_t>& rgba) const;
 

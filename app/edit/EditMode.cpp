@@ -24,6 +24,9 @@
 #include "app/common/View.h"
 #include "app/edit/MessageLog.h"
 #include "app/edit/Overlay.h"
+#include "app/edit/PlayState.h"
+#include "app/edit/Snapshot.h"
+#include "app/edit/TimelineLines.h"
 #include "app/edit/Transport.h"
 #include "app/platform/FileWatcher.h"
 #include "app/platform/System.h"
@@ -72,27 +75,6 @@ std::string layoutFile() {
   return {};
 }
 
-// The script's lines for the timeline, with their line numbers in the file: the player cuts its copy
-// of the file into lines in place, so a line's offset in the buffer is its offset in the file.
-std::vector<TimelineLine> timelineLines(const Player& player) {
-  std::vector<TimelineLine> lines;
-  std::ifstream in(scriptPath, std::ios::binary);
-  const std::string file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  std::size_t at = 0;
-  int number = 1;
-  for (const ScriptLine& line : player.scriptLines) {
-    const std::size_t offset = static_cast<std::size_t>(line.text - player.scriptText.get());
-    for (; at < offset && at < file.size(); ++at) {
-      if (file[at] == '\n' || (file[at] == '\r' && (at + 1 >= file.size() || file[at + 1] != '\n'))) ++number;
-    }
-    // Running a line cuts its words apart in the player's copy: the text comes from the file.
-    std::string text;
-    if (offset < file.size()) text = file.substr(offset, file.find_first_of("\r\n", offset) - offset);
-    lines.push_back(TimelineLine{line.time, number, std::move(text)});
-  }
-  return lines;
-}
-
 // The display's refresh rate, where SDL knows it.
 double refreshRate(SDL_Window* window) {
   SDL_DisplayMode mode{};
@@ -109,70 +91,6 @@ void drawableSize(int& width, int& height) {
   if (width < 1) width = 1;
   if (height < 1) height = 1;
 }
-
-// The show's last picture: a paused show is shown again from it, never drawn again, since drawing a
-// frame advances it. A frame on the grid is drawn straight into it, into the very kind of buffer a
-// capture draws into (RGBA8 with depth and stencil): the window's own has no alpha, which blending
-// may read.
-class Snapshot {
- public:
-  // Its objects died with their context.
-  void forget() { *this = Snapshot(); }
-
-  // The next frame is drawn here, until unbind().
-  void bindForDrawing(int w, int h) {
-    fit(w, h);
-    glBindFramebuffer(GL_FRAMEBUFFER, target.framebuffer);
-  }
-  static void unbind() { glBindFramebuffer(GL_FRAMEBUFFER, 0); }
-
-  bool fits(int w, int h) const { return target.framebuffer != 0 && w == width && h == height; }
-
-  // Shows the picture in `area` of the window (w x h): 1:1 when it fills it, else scaled, the rest
-  // of the window cleared.
-  void present(int w, int h, const PictureArea& area) const {
-    // A blit is cut by the scissor, which the show may leave on; the clear colour is the show's.
-    const GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
-    if (scissor) glDisable(GL_SCISSOR_TEST);
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    const bool whole = area.x == 0 && area.y == 0 && area.width == w && area.height == h;
-    if (!whole) {
-      GLfloat clearColor[4];
-      glGetFloatv(GL_COLOR_CLEAR_VALUE, clearColor);
-      glClearColor(0.08f, 0.08f, 0.1f, 1.0f);
-      glClear(GL_COLOR_BUFFER_BIT);
-      glClearColor(clearColor[0], clearColor[1], clearColor[2], clearColor[3]);
-    }
-    if (target.framebuffer != 0) {
-      glBindFramebuffer(GL_READ_FRAMEBUFFER, target.framebuffer);
-      glBlitFramebuffer(0, 0, width, height, area.x, h - area.y - area.height, area.x + area.width, h - area.y,
-                        GL_COLOR_BUFFER_BIT, whole && w == width && h == height ? GL_NEAREST : GL_LINEAR);
-    }
-    unbind();
-    if (scissor) glEnable(GL_SCISSOR_TEST);
-  }
-
- private:
-  void fit(int w, int h) {
-    if (target.framebuffer != 0 && w == width && h == height) return;
-    if (target.framebuffer != 0) {
-      glDeleteFramebuffers(1, &target.framebuffer);
-      glDeleteRenderbuffers(1, &target.colorBuffer);
-      glDeleteRenderbuffers(1, &target.depthBuffer);
-    }
-    createOffscreenTarget(target, w, h);
-    // The show clears colour and depth every frame but never the stencil, which starts undefined.
-    glClearStencil(0);
-    glClear(GL_STENCIL_BUFFER_BIT);
-    unbind();
-    width = w;
-    height = h;
-  }
-
-  OffscreenTarget target;
-  int width = 0;
-  int height = 0;
-};
 
 class EditSession {
  public:
@@ -195,8 +113,9 @@ class EditSession {
   void redraw(int frames) { drawsDue = std::max(drawsDue, frames); }
   void drawFrame();
   void afterFrame();
-  std::uint64_t currentFrame() const;
-  double currentSeconds() const;
+  double heardSeconds() const;
+  std::uint64_t currentFrame() const { return state.frame(heardSeconds()); }
+  double currentSeconds() const { return state.seconds(musicTime); }
   double showLength() const;
   void refreshLoudness();
   void refreshBeats();
@@ -216,25 +135,19 @@ class EditSession {
   std::unique_ptr<Overlay> overlay;
   Snapshot snapshot;
 
-  bool paused = false;
-  bool onGrid = false;  // the paused picture is grid frame `pausedFrame`
-  std::uint64_t pausedFrame = 0;
-  double pausedSeconds = 0.0;  // music time of a picture paused during play
+  PlayState state;
   std::uint32_t pausedAt = 0;  // the millisecond clock when play was paused
   bool showOverlay = true;
   bool resized = false;
   bool builtOnce = false;
-  bool atEnd = false;        // stopped at the script's END or the show's end
   bool endTaken = false;     // this build's END has been acted on
   // The script's "END" pauses the edit mode where it falls instead of ending it: the show is being
   // written, and its end is one more place to look at.
   bool endPending() const { return player && player->ended && !endTaken; }
-  double endSeconds = 0.0;   // where the END stopped it
   int drawsDue = 0;          // frames to draw while paused: the overlay settles over a few
   std::string status;        // the status box's passing note
   Clock::time_point statusUntil;
   double displayRate = 60.0;
-  LoopSpan loop;
   std::vector<TimelineLine> lines;
   std::vector<float> levels;
   const audio::DecodedMusic* levelsOf = nullptr;
@@ -294,8 +207,7 @@ void EditSession::rebuild(std::uint64_t frame, bool pause) {
   if (builtOnce) renewContext();
   builtOnce = true;
   endTaken = false;
-  atEnd = false;
-  endSeconds = 0.0;
+  state.rebuilt();
   showMessages().clear();
 
   // The clock stands at 0 when the show starts, as in a capture.
@@ -304,30 +216,21 @@ void EditSession::rebuild(std::uint64_t frame, bool pause) {
                                     Player::AtEnd::goOn);
   if (!music && player->stream) music = player->stream->sharedMusic();
   const double startUp = secondsSince(start);
-  // The frame before is drawn, as a capture does: drawing leaves GL state for the next frame (the
-  // pictures' blend function, the camera's lighting) that running the lines alone does not.
-  seekFrames(*player, *frameClock, 0, frame > 0 ? frame - 1 : 0, editFps);
-  if (frame > 0) {
-    int width = 0;
-    int height = 0;
-    drawableSize(width, height);
-    frameClock->set(*player, frame - 1, editFps);
-    snapshot.bindForDrawing(width, height);
-    player->runFrame();
-    Snapshot::unbind();
-  }
+  int width = 0;
+  int height = 0;
+  drawableSize(width, height);
+  snapshot.bindForDrawing(width, height);
+  seekToFrame(*player, *frameClock, frame, editFps);
+  Snapshot::unbind();
   const double seeking = secondsSince(start) - startUp;
   lines = timelineLines(*player);
 
   // A seek past the script's END lands there paused: play never runs past it.
   if (endPending()) {
     endTaken = true;
-    atEnd = true;
-    endSeconds = static_cast<double>(frame) / editFps;
-    pause = true;
-  }
-  paused = pause;
-  if (pause) {
+    drawOnGrid(frame);
+    state.endedOnGrid(frame);
+  } else if (pause) {
     drawOnGrid(frame);
   } else {
     goLive(frame, std::move(live));
@@ -347,8 +250,7 @@ void EditSession::drawOnGrid(std::uint64_t frame) {
   snapshot.bindForDrawing(width, height);
   player->runFrame();
   Snapshot::unbind();
-  onGrid = true;
-  pausedFrame = frame;
+  state.pausedOnGrid(frame);
 }
 
 void EditSession::goLive(std::uint64_t frame, std::unique_ptr<audio::MusicStream> live) {
@@ -364,23 +266,21 @@ void EditSession::goLive(std::uint64_t frame, std::unique_ptr<audio::MusicStream
   }
   // The millisecond clock goes on from the frame, so the next frame delta is one frame's time.
   player->startTime = platform().milliseconds() - frameMilliseconds(frame, editFps);
-  paused = false;
-  onGrid = false;
+  state.playing();
 }
 
 void EditSession::pause() {
   redraw(2);
-  if (paused) return;
+  if (state.paused()) return;
   const bool held = player->stream && player->stream->pause();
   pausedAt = platform().milliseconds();
-  paused = true;
-  onGrid = false;
-  pausedSeconds = musicTime;
+  state.pausedAt(musicTime);
   if (!held) return;
   // The sound plays out what the device holds and fades out after the last frame handed out: the
   // picture held is that frame's, so it is the music heard last.
-  pausedSeconds = player->stream->positionSeconds();
-  player->startTime = pausedAt - static_cast<std::uint32_t>(std::llround(pausedSeconds * 1000.0));
+  const double heldSeconds = player->stream->positionSeconds();
+  state.pausedAt(heldSeconds);
+  player->startTime = pausedAt - static_cast<std::uint32_t>(std::llround(heldSeconds * 1000.0));
   int width = 0;
   int height = 0;
   drawableSize(width, height);
@@ -391,21 +291,17 @@ void EditSession::pause() {
 
 void EditSession::resume() {
   redraw(2);
-  if (!paused) return;
-  if (atEnd) {
-    say("the show's end: Home, Left or the timeline go back");
-    return;
-  }
-  if (onGrid) {
-    goLive(pausedFrame, nullptr);
+  if (!state.paused()) return;
+  if (state.onGrid()) {
+    goLive(state.frame(0.0), nullptr);
     return;
   }
   player->startTime += platform().milliseconds() - pausedAt;
   if (player->stream) player->stream->play();
-  paused = false;
+  state.playing();
 }
 
-void EditSession::seek(std::uint64_t frame) { rebuild(frame, paused); }
+void EditSession::seek(std::uint64_t frame) { rebuild(frame, state.paused()); }
 
 void EditSession::reload(bool musicChanged) {
   findingsDue = true;
@@ -414,28 +310,21 @@ void EditSession::reload(bool musicChanged) {
     std::shared_ptr<audio::DecodedMusic> opened = audio::DecodedMusic::open(musicPath);
     music = opened;
   }
-  rebuild(currentFrame(), paused);
+  rebuild(currentFrame(), state.paused());
 }
 
-std::uint64_t EditSession::currentFrame() const {
-  if (paused && onGrid) return pausedFrame;
-  if (paused) return frameNearest(pausedSeconds);
-  // Seeks go from the music heard now, not from the last picture's time.
+// Seeks go from the music heard now, not from the last picture's time.
+double EditSession::heardSeconds() const {
   if (player && player->stream && player->stream->activity() == audio::Activity::playing) {
-    return frameNearest(player->stream->positionSeconds());
+    return player->stream->positionSeconds();
   }
-  return frameNearest(musicTime);
-}
-
-double EditSession::currentSeconds() const {
-  if (paused) return onGrid ? static_cast<double>(pausedFrame) / editFps : pausedSeconds;
   return musicTime;
 }
 
 double EditSession::showLength() const {
   double length = music ? static_cast<double>(music->length()) / audio::sampleRate : 0.0;
   for (const TimelineLine& line : lines) length = std::max(length, line.time);
-  return std::max(length, endSeconds);
+  return std::max(length, state.endSeconds());
 }
 
 void EditSession::say(std::string text) {
@@ -449,9 +338,7 @@ void EditSession::stopAtEnd() {
   const bool byEnd = endPending();
   endTaken = true;
   pause();
-  atEnd = true;
-  endSeconds = byEnd ? pausedSeconds : 0.0;
-  if (!byEnd) pausedSeconds = std::min(pausedSeconds, showLength());
+  state.stopAtEnd(byEnd, showLength());
   showMessages().note(byEnd ? "edit: the script's END; paused here" : "edit: the show's end; paused here");
 }
 
@@ -461,34 +348,29 @@ std::optional<std::uint64_t> lastFrameOf(double length) {
 }
 
 void EditSession::take(EditKey key) {
+  const EditAction action = state.answer(key, heardSeconds(), lastFrameOf(showLength()), beats.beats);
+  switch (action.kind) {
+    case EditAction::Kind::pause:
+      pause();
+      return;
+    case EditAction::Kind::resume:
+      resume();
+      return;
+    case EditAction::Kind::refused:
+      say("the show's end: Home, Left or the timeline go back");
+      return;
+    case EditAction::Kind::seek:
+      seek(action.frame);
+      return;
+    case EditAction::Kind::nextFrame:
+      drawOnGrid(action.frame);
+      return;
+    case EditAction::Kind::none:
+      return;
+    case EditAction::Kind::other:
+      break;
+  }
   switch (key) {
-    case EditKey::pause:
-      if (paused) {
-        resume();
-      } else {
-        pause();
-      }
-      return;
-    case EditKey::stepBack:
-    case EditKey::stepForward:
-      if (!paused) return;
-      if (key == EditKey::stepForward && onGrid) {
-        // One frame on from the paused one is the next frame of a capture: no rebuild needed.
-        drawOnGrid(pausedFrame + 1);
-        return;
-      }
-      seek(*seekTarget(key, currentFrame(), std::nullopt));
-      return;
-    case EditKey::loopStart:
-      loop.start = currentFrame();
-      if (loop.end && *loop.end <= loop.start) loop.end.reset();
-      return;
-    case EditKey::loopEnd:
-      if (currentFrame() > loop.start) loop.end = currentFrame();
-      return;
-    case EditKey::loopToggle:
-      loop.on = !loop.on;
-      return;
     case EditKey::overlay:
       showOverlay = !showOverlay;
       return;
@@ -509,13 +391,6 @@ void EditSession::take(EditKey key) {
       music = audio::DecodedMusic::open(musicPath);
       rebuild(0, false);
       return;
-    case EditKey::previousBeat:
-    case EditKey::nextBeat: {
-      const auto beat = key == EditKey::previousBeat ? previousBeat(beats.beats, currentSeconds())
-                                                     : nextBeat(beats.beats, currentSeconds());
-      if (beat) seek(frameNearest(*beat));
-      return;
-    }
     case EditKey::copyTime:
       copyTime();
       return;
@@ -525,7 +400,6 @@ void EditSession::take(EditKey key) {
       return;
     }
     default:
-      if (const auto target = seekTarget(key, currentFrame(), lastFrameOf(showLength()))) seek(*target);
       return;
   }
 }
@@ -603,7 +477,7 @@ void EditSession::drawFrame() {
   int width = 0;
   int height = 0;
   drawableSize(width, height);
-  if (paused) {
+  if (state.paused()) {
     // The window changed size under the picture: it is drawn again at the new size.
     if (!snapshot.fits(width, height)) resized = true;
   } else {
@@ -623,9 +497,9 @@ void EditSession::drawFrame() {
     view.seconds = currentSeconds();
     view.length = showLength();
     view.musicLength = music ? static_cast<double>(music->length()) / audio::sampleRate : 0.0;
-    view.paused = paused;
-    view.atEnd = atEnd;
-    view.loop = loop;
+    view.paused = state.paused();
+    view.atEnd = state.atEnd();
+    view.loop = state.loop;
     view.loudness = &levels;
     view.lines = &lines;
     view.beats = &beats.beats;
@@ -643,7 +517,7 @@ void EditSession::drawFrame() {
   // there is none (or it is off) the frame waits out the rest of the display's period.
   const Clock::time_point next = lastSwap + std::chrono::duration_cast<Clock::duration>(
                                                 std::chrono::duration<double>(1.0 / displayRate));
-  if (!paused && Clock::now() < next) std::this_thread::sleep_until(next);
+  if (!state.paused() && Clock::now() < next) std::this_thread::sleep_until(next);
   const Clock::time_point now = Clock::now();
   overlay->countFrame(std::chrono::duration<double>(now - lastSwap).count());
   lastSwap = now;
@@ -672,8 +546,8 @@ void EditSession::afterFrame() {
     findingsDue = false;
     listFindings();
   }
-  if (paused) return;
-  if (const auto start = loop.wrap(musicTime)) {
+  if (state.paused()) return;
+  if (const auto start = state.loop.wrap(musicTime)) {
     rebuild(*start, false);
     return;
   }
@@ -748,7 +622,7 @@ int EditSession::run() {
     if (resized) {
       resized = false;
       // A paused picture is drawn again at the new size.
-      if (paused) rebuild(currentFrame(), true);
+      if (state.paused()) rebuild(currentFrame(), true);
     }
     refreshBeats();
     if (!status.empty() && Clock::now() >= statusUntil) {
@@ -757,7 +631,7 @@ int EditSession::run() {
     }
     // Paused, a frame is drawn only when something changed; otherwise the loop sleeps until an
     // event comes, looking at the files and the status box now and then.
-    const bool due = !paused || drawsDue > 0 || findingsDue || resized || reloadStarted.has_value();
+    const bool due = !state.paused() || drawsDue > 0 || findingsDue || resized || reloadStarted.has_value();
     if (shell.active && due) {
       drawnAt = Clock::now();
       drawFrame();

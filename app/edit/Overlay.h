@@ -17,6 +17,7 @@
 #include "app/check/ShowCheck.h"
 #include "app/edit/Inspector.h"
 #include "app/edit/TimelineScale.h"
+#include "app/edit/TimelineLines.h"
 #include "app/edit/Transport.h"
 
 namespace glowmarch {
@@ -31,13 +32,6 @@ std::vector<float> loudness(const std::int16_t* samples, std::uint64_t frames, s
 // Where along a timeline of `width` pixels starting at `left` a click at `x` points, in seconds of a
 // show `length` seconds long; clamped to the show.
 double timelineSeconds(float x, float left, float width, double length);
-
-// A script line as the timeline lists it.
-struct TimelineLine {
-  double time = 0.0;
-  int fileLine = 0;  // counted from 1
-  std::string text;
-};
 
 struct OverlayView {
   double seconds = 0.0;  // the current music time

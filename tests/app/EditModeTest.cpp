@@ -14,6 +14,7 @@
 #include "app/edit/EditOptions.h"
 #include "app/edit/MessageLog.h"
 #include "app/edit/Overlay.h"
+#include "app/edit/PlayState.h"
 #include "app/edit/Transport.h"
 #include "app/platform/FileWatcher.h"
 
@@ -68,6 +69,44 @@ TEST(EditTransport, KeysSeekOnTheSixtiethGridWithinTheShowAndTheLoopWrapsAtItsEn
   EXPECT_EQ(loop.wrap(4.0), 120u);
   loop.on = false;
   EXPECT_FALSE(loop.wrap(5.0).has_value());
+}
+
+TEST(EditPlayState, SeeksGoFromTheSoundWhilePlayingAndFromThePictureWhilePausedAndTheEndRefusesPlay) {
+  using Kind = EditAction::Kind;
+  PlayState state;
+  const std::vector<double> beats = {0.5, 1.0, 1.5};
+  EXPECT_EQ(state.answer(EditKey::forward, 2.0, 600, beats).frame, 180u) << "from the heard 2 s";
+  EXPECT_EQ(state.answer(EditKey::stepForward, 2.0, 600, beats).kind, Kind::none) << "steps only while paused";
+  EXPECT_EQ(state.answer(EditKey::nextBeat, 1.2, 600, beats).frame, 90u);
+  EXPECT_EQ(state.answer(EditKey::pause, 2.0, 600, beats).kind, Kind::pause);
+  EXPECT_EQ(state.answer(EditKey::reload, 2.0, 600, beats).kind, Kind::other);
+
+  state.pausedOnGrid(100);
+  EXPECT_EQ(state.answer(EditKey::forward, 9.0, 600, beats).frame, 160u) << "from the picture, not the clock";
+  const EditAction next = state.answer(EditKey::stepForward, 9.0, 600, beats);
+  EXPECT_EQ(next.kind, Kind::nextFrame);
+  EXPECT_EQ(next.frame, 101u);
+  EXPECT_EQ(state.answer(EditKey::stepBack, 9.0, 600, beats).frame, 99u);
+  EXPECT_EQ(state.answer(EditKey::previousBeat, 9.0, 600, beats).frame, 90u);
+  EXPECT_EQ(state.answer(EditKey::pause, 9.0, 600, beats).kind, Kind::resume);
+
+  state.answer(EditKey::loopStart, 0.0, 600, beats);
+  state.pausedAt(3.0);
+  state.answer(EditKey::loopEnd, 0.0, 600, beats);
+  state.answer(EditKey::loopToggle, 0.0, 600, beats);
+  EXPECT_EQ(state.loop.wrap(3.0), 100u);
+  EXPECT_EQ(state.answer(EditKey::stepForward, 0.0, 600, beats).kind, Kind::seek) << "between frames: rebuilt";
+
+  state.pausedAt(12.0);
+  state.stopAtEnd(false, 10.0);
+  EXPECT_EQ(state.seconds(99.0), 10.0) << "held at the show's length";
+  EXPECT_EQ(state.answer(EditKey::pause, 0.0, 600, beats).kind, Kind::refused);
+  state.rebuilt();
+  state.endedOnGrid(300);
+  EXPECT_EQ(state.endSeconds(), 5.0);
+  EXPECT_EQ(state.answer(EditKey::pause, 0.0, 600, beats).kind, Kind::refused);
+  state.rebuilt();
+  EXPECT_EQ(state.answer(EditKey::pause, 0.0, 600, beats).kind, Kind::resume);
 }
 
 TEST(EditFileWatcher, WritesAndRenamesOverAreHandedOutOnceSettledAndTemporariesNever) {

@@ -7,9 +7,9 @@
 #       at 3 s, pixel for pixel; it holds still; Right then Left comes back to the same picture. A static
 #       show with the overlay hidden is the default mode's picture.
 #   edit_end_to_end.sh blend PLAYER CAPTURE
-#       A half-transparent sphere under a lit camera drawn before a text (whose blend function the
-#       next frame inherits) at --at 1 --paused, after Right then Left and after a reload, is the
-#       capture's frame at 1 s, pixel for pixel.
+#       A half-transparent sphere under a lit camera drawn before a text and an image (whose blend
+#       function the next frame inherits) at --at 1 --paused, after Right then Left, after a reload
+#       and after a click on the timeline, is the capture's frame at that time, pixel for pixel.
 #   edit_end_to_end.sh reload PLAYER
 #       Paused, a fragment shader rewritten (a temporary file renamed over it) changes the picture in
 #       place at the same time; a broken one keeps the last good program, prints the error and the
@@ -57,6 +57,8 @@ fail() {
 
 source "$here/xserver.sh"
 start_xserver 1920x1080x24
+# The overlay's panel sizes from earlier runs would move the timeline.
+export XDG_CONFIG_HOME="$work/config"
 if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
   export XDG_RUNTIME_DIR="$work/runtime"
   mkdir -m 700 "$XDG_RUNTIME_DIR"
@@ -123,10 +125,15 @@ save() {  # file text
 
 # The capture's frame at a time, then the edit mode started paused there with the overlay hidden:
 # the same picture, pixel for pixel.
-paused_is_captured() {  # seconds
+capture_at() {  # seconds file
+  rm -rf "$work/frames"
   "$capture" --from "$1" --to "$(awk -v a="$1" 'BEGIN { print a + 0.01 }')" --out "$work/frames" >/dev/null \
     2>"$work/capture.err" || fail "the capture failed: $(cat "$work/capture.err")"
-  convert "$work/frames/frame000000.png" -depth 8 "rgb:$work/captured" || fail "could not read the captured frame"
+  convert "$work/frames/frame000000.png" -depth 8 "rgb:$2" || fail "could not read the captured frame"
+}
+
+paused_is_captured() {  # seconds
+  capture_at "$1" "$work/captured"
   start_edit --at "$1" --paused
   await_built 1 120
   press Tab
@@ -198,7 +205,7 @@ case "$mode" in
   blend)
     capture="$(realpath "$3")"
     mkdir -p "$work/show/data/shaders" "$work/show/data/textures"
-    cp "$root/showcase/data/textures/profont.png" "$work/show/data/textures/"
+    cp "$root/showcase/data/textures/profont.png" "$root/showcase/data/textures/glow.png" "$work/show/data/textures/"
     cat >"$work/show/data/shaders/main.vert" <<'SHADER'
 #version 330 compatibility
 layout(location = 0) in vec3 in_position;
@@ -229,6 +236,10 @@ SHADER
 -9 title local text;GLOW
 -9 title setpoint -1,-2.5,-6
 -9 SCENE append title
+-9 flare new image
+-9 flare texture glow.png
+-9 flare setpoint 1.2,0.8,-4
+-9 SCENE append flare
 SCRIPT
     cd "$work/show"
     paused_is_captured 1
@@ -242,6 +253,17 @@ SCRIPT
     await_built 4 60
     shot "$work/reloaded"
     cmp -s "$work/captured" "$work/reloaded" || fail "after a reload the picture is not the capture's frame"
+    # A show without music is a second long on the timeline: 70 % along it is about 0.7 s.
+    press Tab
+    sleep 0.5
+    x xdotool mousemove 1350 1040 click 1 || fail "could not click the timeline"
+    await_built 5 120
+    clicked="$(grep -o "show built at [0-9.]*" "$work/err" | tail -n 1 | awk '{ print $4 }')"
+    awk -v t="$clicked" 'BEGIN { exit !(t > 0.3 && t < 0.95) }' || fail "the click sought to $clicked s, not near 0.7 s"
+    press Tab
+    capture_at "$clicked" "$work/captured-click"
+    shot_until_same "$work/clicked" "$work/captured-click" 10 ||
+      fail "after a click on the timeline at $clicked s the picture is not the capture's frame"
     press Escape
     await_exit 60
     ;;

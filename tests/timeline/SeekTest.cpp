@@ -167,9 +167,8 @@ TEST_F(Seek, AFrameDrawnAfterASeekIsTheFrameOfTheShowPlayedFromTheStart) {
   }
 
   start();
-  // As the capture does: the frame before the first shown is drawn, for the GL state it leaves.
-  seekFrames(*player, *clock, 0, first - 1, fps);
-  for (std::uint64_t frame = first - 1; frame < end; ++frame) {
+  seekToFrame(*player, *clock, first, fps);
+  for (std::uint64_t frame = first; frame < end; ++frame) {
     drawFrame(frame);
     if (frame >= first) {
       EXPECT_EQ(gl().readAll(), played[frame - first]) << "frame " << frame;

@@ -1,0 +1,21 @@
+// The script's lines as the edit mode lists them: time, line number in the file, text.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace glowmarch {
+
+class Player;
+
+struct TimelineLine {
+  double time = 0.0;
+  int fileLine = 0;  // counted from 1
+  std::string text;
+};
+
+// The player's lines in file order, numbered as in the script file: the player cuts its copy of the
+// file into lines in place, so a line's offset in the buffer is its offset in the file.
+std::vector<TimelineLine> timelineLines(const Player& player);
+
+}  // namespace glowmarch
