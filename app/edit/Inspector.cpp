@@ -13,10 +13,6 @@ namespace glowmarch {
 
 namespace {
 
-constexpr ImGuiWindowFlags panelFlags = ImGuiWindowFlags_NoTitleBar | ImGuiWindowFlags_NoCollapse |
-                                        ImGuiWindowFlags_NoSavedSettings | ImGuiWindowFlags_NoFocusOnAppearing |
-                                        ImGuiWindowFlags_NoNav | ImGuiWindowFlags_NoMove |
-                                        ImGuiWindowFlags_NoScrollbar | ImGuiWindowFlags_NoScrollWithMouse;
 constexpr float leastWidth = 220.0f;
 constexpr float indentStep = 14.0f;
 const ImVec4 drawnColour(0.92f, 0.92f, 0.92f, 1.0f);
@@ -40,15 +36,8 @@ float Inspector::widthIn(float windowWidth) const {
   return std::clamp(wanted, leastWidth, std::max(leastWidth, windowWidth * 0.4f));
 }
 
-std::optional<std::uint64_t> Inspector::draw(const OverlayView& view, float height) {
+std::optional<std::uint64_t> Inspector::draw(const OverlayView& view) {
   std::optional<std::uint64_t> seek;
-  const ImVec2 display = ImGui::GetIO().DisplaySize;
-  width = widthIn(display.x);
-  ImGui::SetNextWindowPos(ImVec2(0.0f, 0.0f));
-  ImGui::SetNextWindowSize(ImVec2(width, std::max(height, 60.0f)));
-  ImGui::SetNextWindowBgAlpha(0.9f);
-  ImGui::Begin("inspector", nullptr, panelFlags);
-
   const std::vector<Demoeffect*>& scene = sceneOf(view);
   const NameIndex names = indexNames(effects);
   // The time the objects were last drawn at: what decides whether they were.
@@ -112,9 +101,6 @@ std::optional<std::uint64_t> Inspector::draw(const OverlayView& view, float heig
   ImGui::EndChild();
   ImGui::Separator();
   drawChosen(view, names, seek);
-  // The panel's inner edge is dragged to size it.
-  width = ImGui::GetWindowWidth();
-  ImGui::End();
   return seek;
 }
 

@@ -24,9 +24,9 @@ class Inspector {
   void setWidth(float points) { width = points; }
   float keptWidth() const { return width; }
 
-  // Draws the panel at the window's left edge, `height` points high; returns the first frame in which
-  // a clicked script line has run.
-  std::optional<std::uint64_t> draw(const OverlayView& view, float height);
+  // Draws the panel's content into the current window; returns the first frame in which a clicked
+  // script line has run.
+  std::optional<std::uint64_t> draw(const OverlayView& view);
 
  private:
   void drawChosen(const OverlayView& view, const NameIndex& names, std::optional<std::uint64_t>& seek);

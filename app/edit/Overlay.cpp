@@ -157,7 +157,17 @@ std::optional<std::uint64_t> Overlay::draw(const OverlayView& view) {
 
   drawSide(view);
   std::optional<std::uint64_t> seek;
-  if (inspector.open) seek = inspector.draw(view, ImGui::GetIO().DisplaySize.y - stripHeight);
+  if (inspector.open) {
+    const ImVec2 display = ImGui::GetIO().DisplaySize;
+    ImGui::SetNextWindowPos(ImVec2(0.0f, 0.0f));
+    ImGui::SetNextWindowSize(ImVec2(inspector.widthIn(display.x), std::max(display.y - stripHeight, 60.0f)));
+    ImGui::SetNextWindowBgAlpha(0.9f);
+    ImGui::Begin("inspector", nullptr, panelFlags);
+    seek = inspector.draw(view);
+    // Its inner edge is dragged to size it.
+    inspector.setWidth(ImGui::GetWindowWidth());
+    ImGui::End();
+  }
   drawTimeline(view, seek);
 
   ImGui::Render();
