@@ -52,7 +52,7 @@ std::optional<std::uint64_t> Inspector::draw(const OverlayView& view) {
   ImGui::TextDisabled("as drawn at %.3f s (I hides)", now);
   ImGui::BeginChild("tree", ImVec2(0.0f, ImGui::GetContentRegionAvail().y * 0.55f), false,
                     ImGuiWindowFlags_HorizontalScrollbar);
-  // Only the rows in sight are laid out: an opened field of 10,000 particles costs what a screenful does.
+  // Only the rows in sight are laid out and labelled: an opened field of 10,000 particles is a screenful.
   ImGuiListClipper clipper;
   clipper.Begin(static_cast<int>(rows.size()));
   while (clipper.Step()) {
@@ -66,7 +66,7 @@ std::optional<std::uint64_t> Inspector::draw(const OverlayView& view) {
       if (chosen) flags |= ImGuiTreeNodeFlags_Selected;
       std::string text = std::string(classWord(*row.effect)) + "  " + rowLabel(rows, static_cast<std::size_t>(i), names);
       if (row.cycle) {
-        text += "  contains what reaches it";
+        text += "  (above itself: not followed)";
       } else if (row.hidden != Hidden::no) {
         text += std::string("  (") + shortReasons[static_cast<int>(row.hidden)] + ")";
       } else if (!row.open && row.effect->children.size() > 1) {
