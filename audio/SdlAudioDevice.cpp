@@ -286,11 +286,13 @@ std::unique_ptr<AudioDevice> AudioDevice::openDefault() {
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
     return nullptr;
   }
-  // Drivers that play through a real device still hold about one buffer when they ask for the
-  // next; the dummy and disk drivers consume a buffer only as they ask for the next one.
+  // Drivers that play through a device of their own still hold about one buffer when they ask for
+  // the next. The dummy and disk drivers consume a buffer only as they ask for the next one, and a
+  // PulseAudio server asks once it has played out what it held: measured through a null sink's
+  // monitor, counting a buffer there put the picture 22 ms behind the sound, none 6 ms ahead.
   const char* driver = SDL_GetCurrentAudioDriver();
   const std::string_view name = driver != nullptr ? driver : "";
-  output->queuedFrames = (name == "dummy" || name == "disk") ? 0 : obtained.samples;
+  output->queuedFrames = (name == "dummy" || name == "disk" || name == "pulseaudio") ? 0 : obtained.samples;
   {
     std::lock_guard lock(openOutputsMutex());
     output->nextOpen = openOutputs;

@@ -166,6 +166,7 @@ class EditSession {
   bool findingsDue = false;
   std::vector<Finding> findings;  // of the show check, as of the last reload
   Clock::time_point lastSwap = Clock::now();
+  std::FILE* frameTimes = nullptr;
 };
 
 void EditSession::renewContext() {
@@ -512,6 +513,12 @@ void EditSession::drawFrame() {
     overlaySeek = overlay->draw(view);
   }
   SDL_GL_SwapWindow(shell.window);
+  if (frameTimes != nullptr && !state.paused()) {
+    // For measuring the picture against the sound heard (tests/app/edit_sound.sh): when each picture
+    // went out, on the monotonic clock, and its music time.
+    std::fprintf(frameTimes, "%.6f %.6f\n",
+                 std::chrono::duration<double>(Clock::now().time_since_epoch()).count(), musicTime);
+  }
   SDL_GL_MakeCurrent(shell.window, shell.context);
   // Play is paced to the display: the swap waits for it where there is a vertical sync, and where
   // there is none (or it is off) the frame waits out the rest of the display's period.
@@ -577,6 +584,9 @@ int EditSession::run() {
   drawableSize(width, height);
   resizeView(width, height);
 
+  if (const char* path = std::getenv("GLOWMARCH_FRAME_TIMES"); path != nullptr && path[0] != '\0') {
+    frameTimes = std::fopen(path, "w");
+  }
   MessageLog::install();
   Platform hooks = platform();
   hooks.showMessage = noteBox;
@@ -655,6 +665,7 @@ int EditSession::run() {
   SDL_GL_MakeCurrent(shell.window, shell.context);
   SDL_GL_DeleteContext(overlayContext);
   output.reset();
+  if (frameTimes != nullptr) std::fclose(frameTimes);
   if ((SDL_GetWindowFlags(shell.window) & SDL_WINDOW_FULLSCREEN) != 0) SDL_SetWindowFullscreen(shell.window, 0);
   killWindow();
   return 0;

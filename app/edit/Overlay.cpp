@@ -55,11 +55,6 @@ std::vector<float> loudness(const std::int16_t* samples, std::uint64_t frames, s
   return levels;
 }
 
-double timelineSeconds(float x, float left, float width, double length) {
-  if (!(width > 0.0f) || !(length > 0.0)) return 0.0;
-  const double share = std::clamp(static_cast<double>(x - left) / width, 0.0, 1.0);
-  return share * length;
-}
 
 PictureArea pictureArea(int width, int height, int column, int strip) {
   PictureArea area;

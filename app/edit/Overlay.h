@@ -29,10 +29,6 @@ struct ScriptLine;
 // the root mean square relative to full scale, 0 to 1.
 std::vector<float> loudness(const std::int16_t* samples, std::uint64_t frames, std::size_t buckets);
 
-// Where along a timeline of `width` pixels starting at `left` a click at `x` points, in seconds of a
-// show `length` seconds long; clamped to the show.
-double timelineSeconds(float x, float left, float width, double length);
-
 struct OverlayView {
   double seconds = 0.0;  // the current music time
   double length = 0.0;   // the show's length in seconds: the music's, or the last line's time

@@ -185,11 +185,8 @@ case "$mode" in
     cd "$work/show"
     "$player" >"$work/out" 2>"$work/err" &
     show=$!
-    until="$(deadline 60)"
-    while before "$until" && ! x xdotool search --name "Start Fullscreen" >/dev/null; do sleep 0.2; done
-    id="$(x xwininfo -root -tree | grep -F '"Start Fullscreen?":' | awk '{ print $1 }' | head -n 1)"
-    [ -n "$id" ] || fail "no full-screen question"
-    x xdotool key --window "$id" Escape
+    await_box "Start Fullscreen?" 60
+    x xdotool key --window "$box_id" Escape
     until="$(deadline 60)"
     while before "$until" && [ "$(pixel 960 540)" != "90 40 200" ]; do sleep 0.3; done
     shot "$work/default"

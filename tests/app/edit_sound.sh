@@ -12,7 +12,7 @@ player="$(realpath "$1")"
 work="$(realpath "$2")"
 here="$(cd "$(dirname "$0")" && pwd)"
 
-for tool in pulseaudio pactl parec Xvfb xdotool; do
+for tool in pulseaudio pactl parec python3 Xvfb xdotool; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed (scripts/setup installs it)"; exit 77; }
 done
 
@@ -40,8 +40,26 @@ until="$(deadline 10)"
 while before "$until" && ! pactl info >/dev/null 2>&1; do sleep 0.1; done
 pactl info >/dev/null 2>&1 || { echo "SKIP: PulseAudio did not start: $(tail -n 3 "$work/pulse.log")"; exit 77; }
 pactl set-default-sink seams
-parec -d seams.monitor --format=s16le --rate=44100 --channels=2 --raw --latency-msec=1000 >"$work/recording.raw" &
+# Each piece read from the monitor is stamped on the monotonic clock (WORK/recording.times: seconds,
+# bytes so far), to place the pictures against the sound heard; small pieces keep the stamps close.
+mkfifo "$work/monitor"
+parec -d seams.monitor --format=s16le --rate=44100 --channels=2 --raw --latency-msec=10 >"$work/monitor" &
 recorder=$!
+python3 -c '
+import os, sys, time
+out = open(sys.argv[1], "wb", buffering=0)
+times = open(sys.argv[2], "w")
+total = 0
+while True:
+    piece = os.read(0, 65536)
+    if not piece:
+        break
+    now = time.monotonic()
+    out.write(piece)
+    total += len(piece)
+    times.write("%.6f %d\n" % (now, total))
+    times.flush()
+' "$work/recording.raw" "$work/recording.times" <"$work/monitor" &
 # The recording runs before the music starts.
 until="$(deadline 20)"
 while before "$until" && [ -z "$(pactl list short source-outputs 2>/dev/null)" ]; do sleep 0.1; done
@@ -50,7 +68,7 @@ sleep 0.3
 
 built() { grep -c "show built at" "$work/err"; }
 cd "$work/show"
-SDL_AUDIODRIVER=pulseaudio "$player" --edit --size 640x360 --at 2 >"$work/out" 2>"$work/err" &
+GLOWMARCH_FRAME_TIMES="$work/frames.times" SDL_AUDIODRIVER=pulseaudio "$player" --edit --size 640x360 --at 2 >"$work/out" 2>"$work/err" &
 show=$!
 until="$(deadline 120)"
 while before "$until" && [ "$(built)" -lt 1 ]; do sleep 0.1; done

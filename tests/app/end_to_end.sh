@@ -46,19 +46,9 @@ start_xserver "$screen"
 alive() { kill -0 "$show" 2>/dev/null; }
 
 # SDL's boxes carry their caption as a UTF-8 name that xwininfo shows and xdotool's search does not.
-box() { x xwininfo -root -tree | grep -F "\"$1\":" | awk '{ print $1 }' | head -n 1; }
-
 answer() {  # caption key seconds
-  local id="" until
-  until="$(deadline "$3")"
-  while before "$until"; do
-    alive || fail "the player ended while waiting for the box \"$1\""
-    id="$(box "$1")"
-    [ -n "$id" ] && break
-    sleep 0.2
-  done
-  [ -n "$id" ] || fail "no box \"$1\" within $3 s"
-  x xdotool key --window "$id" "$2" || fail "could not answer the box \"$1\""
+  await_box "$1" "$3"
+  x xdotool key --window "$box_id" "$2" || fail "could not answer the box \"$1\""
 }
 
 count() { grep -cxF -- "$1" "$work/out"; }

@@ -78,7 +78,6 @@ resident() { awk '/^VmRSS:/ { print $2 }' "/proc/$show/status" 2>/dev/null; }
 
 # SDL's boxes carry their caption as a UTF-8 name that xwininfo shows and xdotool's search does not.
 boxes() { x xwininfo -root -tree | grep -oE '"[^"]*": \(' | sed -e 's/^"//' -e 's/": ($//'; }
-box() { x xwininfo -root -tree | grep -F "\"$1\":" | awk '{ print $1 }' | head -n 1; }
 
 # A refused full-screen mode is answered Yes (run windowed); any other box is a fault here, since
 # the music is there and every file the show names exists.
@@ -97,16 +96,8 @@ take_boxes() {
 }
 
 answer_question() {  # key
-  local until id=""
-  until="$(deadline 60)"
-  while before "$until"; do
-    alive || fail "the player ended before asking whether to run full screen"
-    id="$(box "Start Fullscreen?")"
-    [ -n "$id" ] && break
-    sleep 0.2
-  done
-  [ -n "$id" ] || fail "no full-screen question within 60 s"
-  x xdotool key --window "$id" "$1" || fail "could not answer the full-screen question"
+  await_box "Start Fullscreen?" 60
+  x xdotool key --window "$box_id" "$1" || fail "could not answer the full-screen question"
 }
 
 count() { grep -cxF -- "$1" "$work/out"; }

@@ -27,3 +27,21 @@ x() {
 now() { date +%s.%N; }
 before() { awk -v a="$(now)" -v b="$1" 'BEGIN { exit !(a < b) }'; }
 deadline() { awk -v a="$(now)" -v s="$1" 'BEGIN { printf "%.3f", a + s }'; }
+
+# The id of the window titled `title` (a message box), or nothing.
+box() { x xwininfo -root -tree | grep -F "\"$1\":" | awk '{ print $1 }' | head -n 1; }
+
+# Waits for the box titled `title` while the program `alive` says runs, and sets $box_id to it.
+# Fails, with the reason, when the program ends first or the box does not come in time.
+await_box() {  # title seconds
+  local until
+  box_id=""
+  until="$(deadline "$2")"
+  while before "$until"; do
+    alive || fail "the program ended before showing the box \"$1\""
+    box_id="$(box "$1")"
+    [ -n "$box_id" ] && return 0
+    sleep 0.1
+  done
+  fail "no box \"$1\" within $2 s"
+}

@@ -24,25 +24,16 @@ in_root() {  # root release-parent command...
 alive() { kill -0 "$show" 2>/dev/null; }
 
 # SDL's boxes carry their caption as a UTF-8 name that xwininfo shows and xdotool's search does not.
-box() { x xwininfo -root -tree | grep -F "\"$1\":" | awk '{ print $1 }' | head -n 1; }
-
 # Starts the player in the background and answers its full-screen question with Return; sets $asked
 # and $answered (seconds since the epoch) when the question was seen and when it was answered.
 start_answered() {  # output errors command...
-  local output="$1" errors="$2" until id=""
+  local output="$1" errors="$2"
   shift 2
   "$@" >"$output" 2>"$errors" &
   show=$!
-  until="$(deadline 60)"
-  while before "$until"; do
-    alive || fail "the player ended before asking"
-    id="$(box "Start Fullscreen?")"
-    [ -n "$id" ] && break
-    sleep 0.05
-  done
-  [ -n "$id" ] || fail "no question within 60 s"
+  await_box "Start Fullscreen?" 60
   asked="$(now)"
-  x xdotool key --window "$id" Return || fail "could not answer the question"
+  x xdotool key --window "$box_id" Return || fail "could not answer the question"
   answered="$(now)"
 }
 

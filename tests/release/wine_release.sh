@@ -61,27 +61,18 @@ source "$here/wineprefix.sh"
 make_wineprefix "$work/prefix"
 
 alive() { kill -0 "$show" 2>/dev/null; }
-box() { x xwininfo -root -tree | grep -F "\"$1\":" | awk '{ print $1 }' | head -n 1; }
-
 # Plays the show: RUN_NAME then the command; answers the question with full screen, waits for the
 # still line, takes the screenshot, waits for the end; sets $question and $first (seconds).
 play() {
   local name="$1"; shift
-  local start until id="" code
+  local start until code
   start="$(now)"
   "$@" >"$work/$name.out" 2>"$work/$name.err" &
   show=$!
-  until="$(deadline 120)"
-  while before "$until"; do
-    alive || fail "$name ended before asking \"Start Fullscreen?\""
-    id="$(box "Start Fullscreen?")"
-    [ -n "$id" ] && break
-    sleep 0.1
-  done
-  [ -n "$id" ] || fail "$name: no box \"Start Fullscreen?\" within 120 s"
+  await_box "Start Fullscreen?" 120
   question="$(awk -v a="$start" -v b="$(now)" 'BEGIN { printf "%.2f", b - a }')"
   start="$(now)"
-  x xdotool key --window "$id" Return || fail "$name: could not answer the question"
+  x xdotool key --window "$box_id" Return || fail "$name: could not answer the question"
   first=""
   until="$(deadline 120)"
   while before "$until"; do
