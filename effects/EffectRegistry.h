@@ -23,6 +23,8 @@ class EffectRegistry {
   // Destroys every object and forgets every name (restart, tests).
   void clear();
   std::size_t size() const { return byName.size(); }
+  // Every name, in name order, with its object (nullptr for a name that holds none).
+  const std::map<std::string, Demoeffect*, std::less<>>& names() const { return byName; }
 
  private:
   std::map<std::string, Demoeffect*, std::less<>> byName;

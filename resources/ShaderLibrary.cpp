@@ -412,4 +412,12 @@ void keepLastGoodPrograms(bool keep) {
   goodPrograms.clear();
 }
 
+std::string_view shaderProgramName(GLuint program) {
+  if (program == 0) return {};
+  for (const auto& [name, registered] : shaderPrograms) {
+    if (registered == program) return name;
+  }
+  return {};
+}
+
 }  // namespace glowmarch

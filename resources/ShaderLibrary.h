@@ -54,4 +54,8 @@ SourcesReloaded reloadShaderSources(const std::set<std::string>& names);
 // clearShaderLibrary, and goes when this is turned off.
 void keepLastGoodPrograms(bool keep);
 
+// The name a program is registered under, for tools that show a show; empty when none is (0, or a
+// program a later one of its name replaced).
+std::string_view shaderProgramName(GLuint program);
+
 }  // namespace glowmarch

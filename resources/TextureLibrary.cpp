@@ -129,4 +129,12 @@ void releaseTextureLibrary() {
   textures.clear();
 }
 
+std::string_view textureName(GLuint texture) {
+  if (texture == 0) return {};
+  for (const auto& [name, registered] : textures) {
+    if (registered == texture) return name;
+  }
+  return {};
+}
+
 }  // namespace glowmarch

@@ -29,4 +29,7 @@ void clearTextureLibrary();
 // textures the show before handed on and this one did not take are deleted.
 void releaseTextureLibrary();
 
+// The name a texture is registered under, for tools that show a show; empty when none is.
+std::string_view textureName(GLuint texture);
+
 }  // namespace glowmarch

@@ -401,6 +401,15 @@ void EditSession::take(EditKey key) {
     case EditKey::overlay:
       showOverlay = !showOverlay;
       return;
+    case EditKey::inspector:
+      // With the overlay hidden the key brings it back, with the inspector shown.
+      if (!showOverlay) {
+        showOverlay = true;
+        overlay->showInspector();
+      } else {
+        overlay->toggleInspector();
+      }
+      return;
     case EditKey::reload:
       reload({});
       return;
@@ -524,6 +533,8 @@ void EditSession::drawFrame() {
     view.beats = &beats.beats;
     view.messages = &showMessages().lines();
     view.findings = &findings;
+    view.scene = &player->scene;
+    view.scriptLines = &player->scriptLines;
     if (!status.empty()) view.status = status;
     SDL_GL_MakeCurrent(shell.window, overlayContext);
     overlaySeek = overlay->draw(view);

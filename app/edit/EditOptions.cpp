@@ -63,8 +63,8 @@ std::string editUsage() {
          "\n"
          "Edit mode keys: Space pause/resume; Left/Right 1 s back/forward (Shift: 10 s); Home the start;\n"
          "[ and ] loop start and end at the current time, L looping on/off; , and . one frame back/forward\n"
-         "while paused; Page Up/Down the previous/next beat; C copies the time; Tab the overlay; F6 reload;\n"
-         "F5 restart from 0; F1 full screen; Escape ends.\n";
+         "while paused; Page Up/Down the previous/next beat; C copies the time; Tab the overlay; I the inspector;\n"
+         "F6 reload; F5 restart from 0; F1 full screen; Escape ends.\n";
 }
 
 }  // namespace glowmarch

@@ -93,6 +93,8 @@ Overlay::Overlay(SDL_Window* window, SDL_GLContext context, std::string layoutFi
       if (!std::isfinite(value)) continue;
       if (word == "column") columnWidth = value;
       if (word == "timeline") stripHeight = value;
+      if (word == "inspector") inspector.setWidth(value);
+      if (word == "inspector-open") inspector.open = value != 0.0f;
     }
   }
 }
@@ -110,6 +112,7 @@ void Overlay::saveLayout() const {
   std::filesystem::create_directories(std::filesystem::path(layoutFile).parent_path(), ignored);
   std::ofstream out(layoutFile);
   out << "column " << columnWidth << "\ntimeline " << stripHeight << "\n";
+  out << "inspector " << inspector.keptWidth() << "\ninspector-open " << (inspector.open ? 1 : 0) << "\n";
 }
 
 bool Overlay::take(const SDL_Event& event) {
@@ -127,8 +130,12 @@ PictureArea Overlay::pictureArea(int width, int height) const {
   if (SDL_Window* window = SDL_GL_GetCurrentWindow()) SDL_GetWindowSize(window, &windowWidth, nullptr);
   const float scale = windowWidth > 0 ? static_cast<float>(width) / static_cast<float>(windowWidth) : 1.0f;
   const float column = columnWidth > 0.0f ? columnWidth : std::clamp(static_cast<float>(windowWidth) * 0.3f, 240.0f, 420.0f);
-  return glowmarch::pictureArea(width, height, static_cast<int>(column * scale),
-                                static_cast<int>(stripHeight * scale));
+  // The inspector takes a column on the left: the picture keeps its proportions in what is left.
+  const int left = inspector.open ? static_cast<int>(inspector.widthIn(static_cast<float>(windowWidth)) * scale) : 0;
+  PictureArea area = glowmarch::pictureArea(width, height, static_cast<int>(column * scale) + left,
+                                            static_cast<int>(stripHeight * scale));
+  area.x += left;
+  return area;
 }
 
 std::optional<std::uint64_t> Overlay::draw(const OverlayView& view) {
@@ -145,6 +152,17 @@ std::optional<std::uint64_t> Overlay::draw(const OverlayView& view) {
 
   drawSide(view);
   std::optional<std::uint64_t> seek;
+  if (inspector.open) {
+    const ImVec2 display = ImGui::GetIO().DisplaySize;
+    ImGui::SetNextWindowPos(ImVec2(0.0f, 0.0f));
+    ImGui::SetNextWindowSize(ImVec2(inspector.widthIn(display.x), std::max(display.y - stripHeight, 60.0f)));
+    ImGui::SetNextWindowBgAlpha(0.9f);
+    ImGui::Begin("inspector", nullptr, panelFlags);
+    seek = inspector.draw(view);
+    // Its inner edge is dragged to size it.
+    inspector.setWidth(ImGui::GetWindowWidth());
+    ImGui::End();
+  }
   drawTimeline(view, seek);
 
   ImGui::Render();

@@ -15,11 +15,15 @@
 #include <vector>
 
 #include "app/check/ShowCheck.h"
+#include "app/edit/Inspector.h"
 #include "app/edit/TimelineScale.h"
 #include "app/edit/TimelineLines.h"
 #include "app/edit/Transport.h"
 
 namespace glowmarch {
+
+class Demoeffect;
+struct ScriptLine;
 
 // The music's loudness over `buckets` equal spans of its frames (interleaved 16-bit stereo), each
 // the root mean square relative to full scale, 0 to 1.
@@ -38,6 +42,9 @@ struct OverlayView {
   const std::deque<std::string>* messages = nullptr;
   const std::vector<Finding>* findings = nullptr;  // the show check's, listed under their files
   std::string status;  // a passing note, e.g. the last reload
+  // For the inspector: the scene and the script's lines (in file order, as `lines`) as the show holds them.
+  const std::vector<Demoeffect*>* scene = nullptr;
+  const std::vector<ScriptLine>* scriptLines = nullptr;
 };
 
 // A part of the window in pixels, from its top left corner.
@@ -75,6 +82,9 @@ class Overlay {
   // font texture and the program) left out.
   double meanDrawMilliseconds() const { return drawCount > 0 ? drawSeconds * 1000.0 / drawCount : 0.0; }
   std::uint64_t drawnFrames() const { return drawCount; }
+  // The inspector shows or hides, the rest of the overlay as it was.
+  void toggleInspector() { inspector.open = !inspector.open; }
+  void showInspector() { inspector.open = true; }
 
  private:
   void drawSide(const OverlayView& view);
@@ -96,6 +106,7 @@ class Overlay {
   float columnWidth = 0.0f;  // in window points, as the panels were left; 0 until known
   float stripHeight = 96.0f;
   float pointScale = 1.0f;  // drawable pixels per window point
+  Inspector inspector;
 };
 
 }  // namespace glowmarch

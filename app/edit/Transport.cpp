@@ -23,6 +23,7 @@ EditKey editKeyFor(int code, bool shift) {
     case 0x21: return EditKey::previousBeat;
     case 0x22: return EditKey::nextBeat;
     case 'C': return EditKey::copyTime;
+    case 'I': return EditKey::inspector;
     default: return EditKey::none;
   }
 }

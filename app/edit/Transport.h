@@ -30,6 +30,7 @@ enum class EditKey {
   previousBeat,  // Page Up
   nextBeat,      // Page Down
   copyTime,      // C
+  inspector,     // I
 };
 
 // The command of a key given by its virtual-key code (app/KeyTable.h).

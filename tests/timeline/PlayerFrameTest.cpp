@@ -86,12 +86,14 @@ class PlayerFrame : public testing::GlTest {
  protected:
   void SetUp() override {
     GlTest::SetUp();
+    if (IsSkipped()) return;
     saved = platform();
     setPlatform({recordMessage, fakeClock});
     messages.clear();
     clockNow = 50000;
   }
   void TearDown() override {
+    if (IsSkipped()) return testing::GlTest::TearDown();
     setPlatform(saved);
     GlTest::TearDown();
   }

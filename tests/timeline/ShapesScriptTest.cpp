@@ -21,6 +21,7 @@ namespace {
 class ShapesScript : public testing::GlTest {
  protected:
   void TearDown() override {
+    if (IsSkipped()) return GlTest::TearDown();
     glBindVertexArray(0);
     GlTest::TearDown();
   }
