@@ -6,10 +6,13 @@
 
 #include <GL/glew.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <string>
 #include <memory>
 
 #include <fcntl.h>
@@ -68,9 +71,15 @@ void ReloadAt60(benchmark::State& state) {
   const int sink = open("/dev/null", O_WRONLY);
   dup2(sink, STDOUT_FILENO);
 
+  std::ifstream in("data/shaders/main.frag", std::ios::binary);
+  const std::string fragment((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (fragment.find("0.35 + 0.8") == std::string::npos) {
+    state.SkipWithError("the showcase's main.frag has no \"0.35 + 0.8\" to change");
+    return;
+  }
   clearShowState();
   keepLastGoodPrograms(true);
-  double frameSeconds = 0.0, shaderSeconds = 0.0, scriptSeconds = 0.0, nothingKeptSeconds = 0.0;
+  double frameSeconds = 0.0, linkSeconds = 0.0, shaderSeconds = 0.0, scriptSeconds = 0.0, nothingKeptSeconds = 0.0;
   int saves = 0;
   for (auto _ : state) {
     keepResourcesAcrossShows(false);
@@ -90,16 +99,27 @@ void ReloadAt60(benchmark::State& state) {
     FrameClock clock;
     auto player = buildAtFrame(music, clock);
 
+    // The fastest of three: the first may still warm the driver up.
     auto start = std::chrono::steady_clock::now();
-    player->redrawFrame();
-    glFinish();
-    frameSeconds = secondsSince(start);
+    for (int i = 0; i < 3; ++i) {
+      start = std::chrono::steady_clock::now();
+      player->redrawFrame();
+      glFinish();
+      const double seconds = secondsSince(start);
+      frameSeconds = i == 0 ? seconds : std::min(frameSeconds, seconds);
+    }
 
-    char saved[32];
-    std::snprintf(saved, sizeof saved, "\n// saved %d\n", ++saves);
-    append("data/shaders/main.frag", saved);
+    // A change the compiler cannot strip, as a person's edit: a constant of the lighting, one never
+    // compiled before, so no shader cache of the driver's holds it.
+    char saved[48];
+    std::snprintf(saved, sizeof saved, "0.35%d%d + 0.8", static_cast<int>(getpid()), ++saves);
+    std::string text = fragment;
+    text.replace(text.find("0.35 + 0.8"), 10, saved);
+    std::ofstream("data/shaders/main.frag", std::ios::binary | std::ios::trunc) << text;
     start = std::chrono::steady_clock::now();
     reloadShaderSources({"main.frag"});
+    glFinish();
+    linkSeconds = secondsSince(start);
     player->redrawFrame();
     glFinish();
     shaderSeconds = secondsSince(start);
@@ -126,7 +146,8 @@ void ReloadAt60(benchmark::State& state) {
   state.counters["shader_ms"] = shaderSeconds * 1e3;
   state.counters["script_ms"] = scriptSeconds * 1e3;
   state.counters["nothing_kept_ms"] = nothingKeptSeconds * 1e3;
-  state.counters["shader_beyond_frame_ms"] = (shaderSeconds - frameSeconds) * 1e3;
+  // What a shader save costs beyond drawing the frame is the compiling and linking.
+  state.counters["shader_beyond_frame_ms"] = linkSeconds * 1e3;
   state.counters["script_beyond_frame_ms"] = (scriptSeconds - frameSeconds) * 1e3;
 }
 
