@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <numbers>
 
 #include "app/edit/Transport.h"
 
@@ -90,6 +91,69 @@ std::vector<double> alignBeats(std::vector<double> beats, const std::vector<doub
   return filled;
 }
 
+// The rise of the low band's energy per hop: kicks and bass notes, which mark the beat in most music,
+// where the tracker may follow hi-hats on the off-beats.
+std::vector<float> lowRises(const std::int16_t* samples, std::uint64_t frames) {
+  // One pole at about 150 Hz.
+  const float keep = std::exp(-2.0f * std::numbers::pi_v<float> * 150.0f / sampleRate);
+  float low = 0.0f;
+  float before = 0.0f;
+  std::vector<float> rises;
+  for (std::uint64_t start = 0; start + hop <= frames; start += hop) {
+    float energy = 0.0f;
+    for (unsigned i = 0; i < hop; ++i) {
+      const std::int16_t* frame = samples + (start + i) * 2;
+      low = low * keep + (1.0f - keep) * (static_cast<float>(frame[0]) + static_cast<float>(frame[1])) / 65536.0f;
+      energy += low * low;
+    }
+    rises.push_back(std::max(0.0f, energy - before));
+    before = energy;
+  }
+  return rises;
+}
+
+// The strongest rise within two hops of `time`.
+float riseNear(const std::vector<float>& rises, double time) {
+  const auto at = static_cast<std::int64_t>(std::lround(time * sampleRate / hop));
+  float most = 0.0f;
+  for (std::int64_t h = at - 2; h <= at + 2; ++h) {
+    if (h >= 0 && h < static_cast<std::int64_t>(rises.size())) most = std::max(most, rises[static_cast<std::size_t>(h)]);
+  }
+  return most;
+}
+
+// Beats whose neighbourhood (four either side) has clearly more low-band rises half a beat on are
+// moved there: the tracker was on the off-beats.
+std::vector<double> onTheLowBeat(std::vector<double> beats, const std::vector<float>& rises,
+                                 const std::vector<double>& onsets) {
+  if (beats.size() < 4) return beats;
+  const double gap = medianGap(beats);
+  std::vector<float> on(beats.size());
+  std::vector<float> off(beats.size());
+  for (std::size_t i = 0; i < beats.size(); ++i) {
+    on[i] = riseNear(rises, beats[i]);
+    off[i] = riseNear(rises, beats[i] + gap / 2);
+  }
+  std::vector<double> moved;
+  for (std::size_t i = 0; i < beats.size(); ++i) {
+    float onSum = 0.0f;
+    float offSum = 0.0f;
+    for (std::size_t k = i >= 2 ? i - 2 : 0; k < beats.size() && k <= i + 2; ++k) {
+      onSum += on[k];
+      offSum += off[k];
+    }
+    if (offSum > 1.5f * onSum && offSum > 0.0f) {
+      const double shifted = beats[i] + gap / 2;
+      moved.push_back(onsetNear(onsets, shifted, gap * 0.1).value_or(shifted));
+    } else {
+      moved.push_back(beats[i]);
+    }
+  }
+  std::sort(moved.begin(), moved.end());
+  moved.erase(std::unique(moved.begin(), moved.end()), moved.end());
+  return moved;
+}
+
 }  // namespace
 
 BeatGrid findBeats(const std::int16_t* samples, std::uint64_t frames) {
@@ -120,7 +184,7 @@ BeatGrid findBeats(const std::int16_t* samples, std::uint64_t frames) {
   }
   std::sort(grid.beats.begin(), grid.beats.end());
   std::sort(grid.onsets.begin(), grid.onsets.end());
-  grid.beats = alignBeats(grid.beats, grid.onsets);
+  grid.beats = onTheLowBeat(alignBeats(grid.beats, grid.onsets), lowRises(samples, frames), grid.onsets);
   return grid;
 }
 

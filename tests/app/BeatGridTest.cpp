@@ -77,3 +77,29 @@ TEST(BeatGrid, BeatsOfClickTracksAt90And128And174BpmLieOnTheClicks) {
 
 }  // namespace
 }  // namespace glowmarch
+namespace glowmarch {
+
+// A figure, not a check: the showcase's music is 120 BPM with beats on every half second, drums from
+// 8 to 40 s and from 48 to 72 s. Run with --gtest_also_run_disabled_tests.
+TEST(BeatGridFigures, DISABLED_ShowcaseBeatsAgainstItsHalfSecondGrid) {
+  const auto music = audio::DecodedMusic::open(GLOWMARCH_SOURCE_DIR "/showcase/data/music/QX07Synthpop_FINAL.mp3");
+  ASSERT_NE(music, nullptr);
+  const std::uint64_t decoded = music->waitForFrames(UINT64_MAX);
+  const BeatGrid grid = findBeats(music->samples(), decoded);
+  auto onGrid = [](double beat) { return std::fabs(beat - 0.5 * std::round(beat / 0.5)) <= 0.010; };
+  int on = 0;
+  int drumBeats = 0;
+  int drumOn = 0;
+  for (double beat : grid.beats) {
+    on += onGrid(beat) ? 1 : 0;
+    if ((beat >= 8.0 && beat < 40.0) || (beat >= 48.0 && beat < 72.0)) {
+      ++drumBeats;
+      drumOn += onGrid(beat) ? 1 : 0;
+    }
+  }
+  std::printf("showcase: %zu beats, %d within 10 ms of the grid (%.1f %%); with drums %d beats, %d within 10 ms (%.1f %%)\n",
+              grid.beats.size(), on, 100.0 * on / static_cast<double>(grid.beats.size()), drumBeats, drumOn,
+              drumBeats > 0 ? 100.0 * drumOn / drumBeats : 0.0);
+}
+
+}  // namespace glowmarch
