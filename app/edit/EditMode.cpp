@@ -114,6 +114,23 @@ class EditSession {
   void stopAtEnd();
   void say(std::string text);
   void redraw(int frames) { drawsDue = std::max(drawsDue, frames); }
+  // Runs `draw` with the snapshot bound at the window's size.
+  template <typename Draw>
+  void intoSnapshot(Draw draw) {
+    int width = 0;
+    int height = 0;
+    drawableSize(width, height);
+    snapshot.bindForDrawing(width, height);
+    draw();
+    Snapshot::unbind();
+  }
+  // The show's next frame into the snapshot; the GL state it starts from is kept for a redraw.
+  void drawShowFrame() {
+    intoSnapshot([this] {
+      frameStart.take();
+      player->runFrame();
+    });
+  }
   void drawFrame();
   void afterFrame();
   double heardSeconds() const;
@@ -214,12 +231,7 @@ void EditSession::rebuild(std::uint64_t frame, bool pause) {
                                     Player::AtEnd::goOn);
   if (!music && player->stream) music = player->stream->sharedMusic();
   const double startUp = secondsSince(start);
-  int width = 0;
-  int height = 0;
-  drawableSize(width, height);
-  snapshot.bindForDrawing(width, height);
-  seekToFrame(*player, *frameClock, frame, editFps);
-  Snapshot::unbind();
+  intoSnapshot([&] { seekToFrame(*player, *frameClock, frame, editFps); });
   const double seeking = secondsSince(start) - startUp;
   lines = timelineLines(*player);
 
@@ -241,14 +253,8 @@ void EditSession::rebuild(std::uint64_t frame, bool pause) {
 
 // Frame n of the grid, as a capture draws it, paused: the frame clock stands.
 void EditSession::drawOnGrid(std::uint64_t frame) {
-  int width = 0;
-  int height = 0;
-  drawableSize(width, height);
   frameClock->set(*player, frame, editFps);
-  snapshot.bindForDrawing(width, height);
-  frameStart.take();
-  player->runFrame();
-  Snapshot::unbind();
+  drawShowFrame();
   state.pausedOnGrid(frame);
 }
 
@@ -280,13 +286,7 @@ void EditSession::pause() {
   const double heldSeconds = player->stream->positionSeconds();
   state.pausedAt(heldSeconds);
   player->startTime = pausedAt - static_cast<std::uint32_t>(std::llround(heldSeconds * 1000.0));
-  int width = 0;
-  int height = 0;
-  drawableSize(width, height);
-  snapshot.bindForDrawing(width, height);
-  frameStart.take();
-  player->runFrame();
-  Snapshot::unbind();
+  drawShowFrame();
 }
 
 void EditSession::resume() {
@@ -313,14 +313,11 @@ bool EditSession::replacePrograms(const std::set<std::string>& changed) {
   if (replaced.layoutChanged) return false;
   const double linking = secondsSince(start);
   if (state.paused()) {
-    int width = 0;
-    int height = 0;
-    drawableSize(width, height);
-    snapshot.bindForDrawing(width, height);
-    frameStart.restore();
-    player->redrawFrame();
-    glFinish();
-    Snapshot::unbind();
+    intoSnapshot([this] {
+      frameStart.restore();
+      player->redrawFrame();
+      glFinish();
+    });
   }
   redraw(2);
   std::fprintf(stderr, "%s --edit: programs replaced at %.3f s in %.3f s (%d linked again in %.3f s, the frame drawn again in %.3f s)\n",
@@ -513,10 +510,7 @@ void EditSession::drawFrame() {
       manual->setSeconds(secondsBetween(player->startTime, platform().milliseconds()));
     }
     // Drawn where a paused picture is kept, as a capture draws it, and shown from there.
-    snapshot.bindForDrawing(width, height);
-    frameStart.take();
-    player->runFrame();
-    Snapshot::unbind();
+    drawShowFrame();
   }
   snapshot.present(width, height, showOverlay ? overlay->pictureArea(width, height) : PictureArea{0, 0, width, height});
   if (showOverlay) {
