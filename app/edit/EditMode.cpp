@@ -307,6 +307,7 @@ void EditSession::seek(std::uint64_t frame) { rebuild(frame, state.paused()); }
 // state as it stands. False when the show must be built again instead.
 bool EditSession::replacePrograms(const std::set<std::string>& changed) {
   if (!player || !shadersOnly(changed)) return false;
+  if (state.paused() && redrawDiffers(player->scene)) return false;
   const Clock::time_point start = Clock::now();
   const SourcesReloaded replaced = reloadShaderSources(shaderSourceNames(changed));
   forgetMessages(showMessages(), replaced.previousMessages);

@@ -5,11 +5,38 @@
 #include <algorithm>
 #include <deque>
 #include <string_view>
+#include <unordered_set>
+
+#include "effects/Demoeffect.h"
+#include "effects/Particles.h"
 
 namespace glowmarch {
 
 namespace {
 constexpr std::string_view shaderFolder = "data/shaders/";
+}
+
+bool redrawDiffers(const std::vector<Demoeffect*>& scene) {
+  const auto steps = [](const Demoeffect& effect) {
+    const Transform& t = effect.transform;
+    for (int axis = 0; axis < 3; ++axis) {
+      if (t.deltaPoint[axis] != 0.0f || t.deltaDirection[axis] != 0.0f) return true;
+    }
+    const auto* field = dynamic_cast<const Particles*>(&effect);
+    return field != nullptr && (field->anim & Particles::burn) != 0;
+  };
+  std::unordered_set<const Demoeffect*> seen;
+  std::vector<const Demoeffect*> due(scene.rbegin(), scene.rend());
+  // Shared children can make the visits grow fast; past this many, assume the worst.
+  for (std::size_t visits = 0; !due.empty(); ++visits) {
+    if (visits > 1'000'000) return true;
+    const Demoeffect* effect = due.back();
+    due.pop_back();
+    if (effect == nullptr) continue;
+    if (!seen.insert(effect).second && steps(*effect)) return true;
+    due.insert(due.end(), effect->children.rbegin(), effect->children.rend());
+  }
+  return false;
 }
 
 bool shadersOnly(const std::set<std::string>& changed) {

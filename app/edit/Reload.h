@@ -7,16 +7,24 @@
 
 #include <set>
 #include <string>
+#include <vector>
 
 #include "app/edit/MessageLog.h"
 
 namespace glowmarch {
+
+class Demoeffect;
 
 // True when every changed path is a shader source: the show's state does not depend on a
 // program's code, so its programs are replaced where it stands.
 bool shadersOnly(const std::set<std::string>& changed);
 // The source names ("main.frag") of the changed paths under "data/shaders/".
 std::set<std::string> shaderSourceNames(const std::set<std::string>& changed);
+
+// True when drawing the frame again as it stands could not give the frame as first drawn: an object
+// reached twice in one frame that moves by its velocities, or a burning field, steps at each visit,
+// and a frame drawn again draws both visits where the second left it.
+bool redrawDiffers(const std::vector<Demoeffect*>& scene);
 
 // Takes out of the log the lines of `printed`, each at its first occurrence: what creating the
 // programs printed before they were made again.
