@@ -300,15 +300,18 @@ void deleteUnused() {
       stages.insert(attached, attached + count);
     }
   }
+  bool deleted = false;
   for (auto it = ownedPrograms.begin(); it != ownedPrograms.end();) {
     if (programs.count(*it) > 0) {
       ++it;
       continue;
     }
     glDeleteProgram(*it);
-    forgetProgramUniforms();
+    deleted = true;
     it = ownedPrograms.erase(it);
   }
+  // A name deleted may be made again for another program.
+  if (deleted) forgetProgramUniforms();
   for (auto it = ownedStages.begin(); it != ownedStages.end();) {
     if (stages.count(*it) > 0) {
       ++it;

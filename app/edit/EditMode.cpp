@@ -100,7 +100,7 @@ class EditSession {
   int run();
 
  private:
-  void renewContext();
+  void resetContext();
   void rebuild(std::uint64_t frame, bool pause);
   bool replacePrograms(const std::set<std::string>& changed);
   void drawOnGrid(std::uint64_t frame);
@@ -124,7 +124,8 @@ class EditSession {
     draw();
     Snapshot::unbind();
   }
-  // The show's next frame into the snapshot; the GL state it starts from is kept for a redraw.
+  // The show's next frame into the snapshot; the GL state it starts from is kept for drawing it
+  // again with replaced programs, should it be held paused.
   void drawShowFrame() {
     intoSnapshot([this] {
       frameStart.take();
@@ -192,7 +193,7 @@ class EditSession {
 
 // The context goes on from show to show: the old show's objects are deleted, what it made of
 // unchanged files is handed on, and the new show starts from the state of a new context.
-void EditSession::renewContext() {
+void EditSession::resetContext() {
   releaseShowState();
   freshState.restore();
   int width = 0;
@@ -215,7 +216,7 @@ void EditSession::rebuild(std::uint64_t frame, bool pause) {
   player.reset();
   frameClock.reset();
   if (builtOnce) {
-    renewContext();
+    resetContext();
   } else {
     clearShowState();
     freshState.save();
@@ -293,7 +294,7 @@ void EditSession::resume() {
   redraw(2);
   if (!state.paused()) return;
   if (state.onGrid()) {
-    goLive(state.frame(0.0), nullptr);
+    goLive(state.pausedFrame(), nullptr);
     return;
   }
   player->startTime += platform().milliseconds() - pausedAt;
@@ -510,7 +511,8 @@ void EditSession::drawFrame() {
       // No sound device: the music is positioned by the clock, so the spectrum still follows.
       manual->setSeconds(secondsBetween(player->startTime, platform().milliseconds()));
     }
-    // Drawn where a paused picture is kept, as a capture draws it, and shown from there.
+    // Drawn where a paused picture is kept, as a capture draws it, and shown from there; a pause
+    // may hold it.
     drawShowFrame();
   }
   snapshot.present(width, height, showOverlay ? overlay->pictureArea(width, height) : PictureArea{0, 0, width, height});

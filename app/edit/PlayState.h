@@ -33,6 +33,8 @@ class PlayState {
   bool paused() const { return isPaused; }
   bool onGrid() const { return isPaused && grid; }
   bool atEnd() const { return stopped; }
+  // The grid frame held; meaningful while onGrid().
+  std::uint64_t pausedFrame() const { return gridFrame; }
   // Where the script's END stopped play; 0 when it did not.
   double endSeconds() const { return endAt; }
 
