@@ -32,6 +32,8 @@ volatile std::sig_atomic_t interrupted = 0;
 
 void onInterrupt(int) { interrupted = 1; }
 
+const char* const interruptedMessage = "interrupted: nothing written, an earlier release left as it was";
+
 void say(const std::string& line) { std::fprintf(stderr, "glowmarch --release: %s\n", line.c_str()); }
 
 std::string sizeText(std::uintmax_t bytes) {
@@ -206,7 +208,7 @@ bool Release::prepareOutput() {
 }
 
 bool Release::copyFile(const fs::path& from, const fs::path& to, const std::string& what) {
-  if (stopped()) return fail("interrupted");
+  if (stopped()) return fail(interruptedMessage);
   std::error_code error;
   fs::create_directories(to.parent_path(), error);
   if (!error) fs::copy_file(from, to, fs::copy_options::overwrite_existing, error);
@@ -273,7 +275,7 @@ bool Release::makeFolder(const Made& made) {
 }
 
 bool Release::makeArchive(const Made& made) {
-  if (stopped()) return fail("interrupted");
+  if (stopped()) return fail(interruptedMessage);
   const Clock::time_point start = Clock::now();
   std::error_code listError;
   std::vector<ArchiveEntry> entries = folderEntries(stage / pathFromUtf8(made.folder), made.folder, listError);
@@ -292,7 +294,7 @@ bool Release::makeArchive(const Made& made) {
 
 // Everything is complete: only now does an earlier release give way.
 bool Release::place() {
-  if (stopped()) return fail("interrupted");
+  if (stopped()) return fail(interruptedMessage);
   std::error_code error;
   const fs::path old = stage / "old";
   fs::create_directory(old, error);
