@@ -41,7 +41,7 @@ cache="${XDG_CACHE_HOME:-$HOME/.cache}/glowmarch"
 root="$cache/debian-root-$codename-$key"
 if [ ! -x "$root/bin/sh" ]; then
   command -v debootstrap >/dev/null || { echo "debootstrap is not installed (scripts/setup installs it)" >&2; exit 1; }
-  [ "$(id -u)" -eq 0 ] || { echo "Making the minimal root needs root (debootstrap)" >&2; exit 1; }
+  [ "$(id -u)" -eq 0 ] || { echo "Making the bare root needs root (debootstrap)" >&2; exit 1; }
   mkdir -p "$cache"
   work="$(mktemp -d "$cache/.debian-root-XXXXXX")"
   trap 'rm -rf "$work"' EXIT
