@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
@@ -194,8 +195,9 @@ bool Release::prepareOutput() {
   if (!inside.empty() && *inside.begin() != "..") {
     return fail("the output folder " + given + " lies inside the show's data/ folder, which the release copies");
   }
-  // A name no one else uses, in the output folder so that placing the results is a rename.
-  std::random_device random;
+  // A name no one else uses, in the output folder so that placing the results is a rename. Varied by
+  // the clock: std::random_device would tie the shipped program to glibc 2.36 (arc4random).
+  std::minstd_rand random(static_cast<std::uint_fast32_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
   for (int attempt = 0; attempt < 100; ++attempt) {
     const fs::path candidate = out / (".release-" + std::to_string(random() % 1000000000u));
     if (fs::create_directory(candidate, error)) {
