@@ -159,6 +159,12 @@ class SdlStream final : public MusicStream {
     std::uint64_t out = 0;
     bool jumped = false;
     for (; out < frames; ++out) {
+      if (handed >= available) {
+        // Past what is decoded (the music's end) nothing sounds, so nothing is left to fade: a seek
+        // that waits for the fade out takes its frame now, and what comes next fades in.
+        gain = 0;
+        if (!target) break;
+      }
       if ((paused || target) && gain == 0) {
         // Faded out: a seek takes its frame now; a pause gives silence.
         if (!target) break;
@@ -168,7 +174,7 @@ class SdlStream final : public MusicStream {
         if (paused) break;
       }
       const bool sounding = !paused && !target;
-      // A seek may have gone past what is decoded yet.
+      // The frame sought may lie past what is decoded yet.
       if (handed >= available) break;
       gain = sounding ? std::min(gain + 1, fadeFrames) : gain - 1;
       const std::int16_t* frame = pcm.samples() + handed * channelCount;
@@ -230,7 +236,7 @@ class SdlStream final : public MusicStream {
   bool paused = false;
   std::optional<std::uint64_t> target;  // a frame sought, taken once the music has faded out
   int gain = fadeFrames;                // of fadeFrames; a fresh stream starts at full level
-  // Main thread only (written under output->mutex by restartAt, which also runs there).
+  // Main thread only: the position, pause and seek read and write it (pause and seek under output->mutex).
   std::uint64_t lastReported = 0;
 };
 
