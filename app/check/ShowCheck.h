@@ -11,6 +11,7 @@ struct Finding {
   std::string file;
   int line = 0;  // 0: the file as a whole
   std::string message;
+  bool note = false;  // worth knowing, not a mistake: it does not fail the check
 };
 
 // Reads the show in the working folder as the player would (script, shaders, textures, meshes, music)
@@ -19,11 +20,13 @@ struct Finding {
 // beside a show that plays; deletes the GL objects it makes. Findings come sorted by file and line.
 std::vector<Finding> checkShow();
 
-// "FILE:LINE: message", the form compilers use; "FILE: message" for a file as a whole.
+// "FILE:LINE: message", the form compilers use; "FILE: message" for a file as a whole; "note: " before
+// the message of a note.
 std::string formatFinding(const Finding& finding);
 
 // The whole --check program, given the arguments after "--check" (at most a show folder to check
-// instead of the working one): prints findings, returns 1 if any, else 0 (2 when it cannot check).
+// instead of the working one): prints findings, returns 1 if any is not a note, else 0 (2 when it
+// cannot check).
 int runCheck(const std::vector<std::string>& arguments);
 
 }  // namespace glowmarch

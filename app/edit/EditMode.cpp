@@ -15,6 +15,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -58,10 +59,13 @@ double secondsSince(Clock::time_point start) {
 // figure of the work than the wall clock.
 double processSeconds() { return system::processCpuSeconds(); }
 
-// The player's audio boxes would stop every rebuild; in the edit mode they are messages.
+// The player's audio boxes would stop every rebuild; in the edit mode they are messages, and the one
+// about the music names the file looked for.
 void noteBox(const char* text, const char* caption) {
-  std::fprintf(stderr, "%s: %s\n", caption, text);
-  showMessages().note(std::string(caption) + ": " + text);
+  std::string line = std::string(caption) + ": " + text;
+  if (std::string_view(text).find("file not found") != std::string_view::npos) line += std::string(" (") + musicPath + ")";
+  std::fprintf(stderr, "%s\n", line.c_str());
+  showMessages().note(std::move(line));
 }
 
 std::uint64_t sampleOf(std::uint64_t frame) { return frame * audio::sampleRate / editFps; }

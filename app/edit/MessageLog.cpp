@@ -93,7 +93,7 @@ std::vector<MessageGroup> groupMessages(const std::deque<std::string>& messages,
   }
   for (const Finding& finding : findings) {
     if (finding.line > 0 && named.count({finding.file, finding.line}) > 0) continue;
-    groupOf(finding.file).entries.push_back({formatFinding(finding), MessageEntry::finding});
+    groupOf(finding.file).entries.push_back({formatFinding(finding), finding.note ? MessageEntry::note : MessageEntry::finding});
   }
   return groups;
 }
