@@ -217,6 +217,8 @@ void EditSession::rebuild(std::uint64_t frame, bool pause) {
     live = std::move(player->stream);
     live->seek(sampleOf(frame));
   }
+  // Music that does not go on (F5, another music file) fades out before it is dropped.
+  if (player && player->stream) player->stream->fadeOutAndWait();
   player.reset();
   frameClock.reset();
   if (builtOnce) {
@@ -686,6 +688,8 @@ int EditSession::run() {
     std::fprintf(stderr, "%s --edit: overlay %.3f ms of CPU per frame over %llu frames\n", playerProgram,
                  overlay->meanDrawMilliseconds(), static_cast<unsigned long long>(overlay->drawnFrames()));
   }
+  // Escape or the window closed: the music fades out before the output closes.
+  if (player && player->stream) player->stream->fadeOutAndWait();
   player.reset();
   frameClock.reset();
   clearShowState();
