@@ -8,9 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <memory>
 #include <optional>
 
@@ -24,6 +22,7 @@
 #include "audio/AudioDevice.h"
 #include "effects/FrameValues.h"
 #include "effects/ShowState.h"
+#include "resources/WholeFile.h"
 #include "timeline/FrameClock.h"
 #include "timeline/Platform.h"
 #include "timeline/Player.h"
@@ -252,13 +251,10 @@ std::optional<std::uint64_t> musicLength(const audio::MusicStream* stream) {
 // The frame the script's "END" ends the show in, read from the script file without playing the show
 // or printing anything.
 std::optional<std::uint64_t> scriptEndOf(const CapturePlan& plan, std::optional<std::uint64_t> musicFrames) {
-  std::error_code error;
-  if (fs::is_directory(scriptPath, error)) return std::nullopt;
-  std::ifstream in(scriptPath, std::ios::binary);
-  std::vector<char> text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  const std::size_t size = text.size();
-  text.push_back('\0');  // the spare byte the lines are cut with
-  return scriptEndFrame(splitScript(text.data(), size), plan.fps, musicFrames, plan.askedEnd);
+  std::optional<FileBytes> text = readWholeFile(scriptPath);
+  if (!text) return std::nullopt;
+  // Cut into lines in place, with the spare byte after the text.
+  return scriptEndFrame(splitScript(text->data.get(), text->size), plan.fps, musicFrames, plan.askedEnd);
 }
 
 std::string endsTooSoon(std::uint64_t endFrame, std::uint64_t first, int fps) {
