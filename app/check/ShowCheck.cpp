@@ -52,7 +52,7 @@ void checkMusic(std::vector<Finding>& findings) {
 
 }  // namespace
 
-std::vector<Finding> checkShow() {
+std::vector<Finding> checkShow(std::vector<NamedFile>* named) {
   std::vector<Finding> findings;
   std::error_code error;
   std::ifstream in(scriptPath, std::ios::binary);
@@ -63,7 +63,7 @@ std::vector<Finding> checkShow() {
   } else {
     const std::string script((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     ResourceProbe probe(findings);
-    checkScript(script, probe, findings);
+    checkScript(script, probe, findings, named);
   }
   checkMusic(findings);
 
@@ -77,6 +77,11 @@ std::vector<Finding> checkShow() {
                              }),
                  findings.end());
   return findings;
+}
+
+std::size_t countProblems(const std::vector<Finding>& findings) {
+  return static_cast<std::size_t>(
+      std::count_if(findings.begin(), findings.end(), [](const Finding& finding) { return !finding.note; }));
 }
 
 std::string formatFinding(const Finding& finding) {
@@ -115,8 +120,7 @@ int runCheck(const std::vector<std::string>& arguments) {
   }
   for (const Finding& finding : findings) std::printf("%s\n", formatFinding(finding).c_str());
   std::fflush(stdout);
-  const auto problems = static_cast<std::size_t>(
-      std::count_if(findings.begin(), findings.end(), [](const Finding& finding) { return !finding.note; }));
+  const std::size_t problems = countProblems(findings);
   if (problems == 0) {
     std::fprintf(stderr, "glowmarch --check: no problems found\n");
   } else {
