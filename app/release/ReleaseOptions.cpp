@@ -3,9 +3,15 @@
 #include <algorithm>
 
 #include "app/common/CommandLine.h"
-#include "app/release/Utf8Path.h"
 
 namespace glowmarch {
+
+namespace {
+
+// Words are UTF-8; a path made from a plain string would read it in Windows' code page.
+std::filesystem::path folderNamed(const std::string& word) { return std::u8string(word.begin(), word.end()); }
+
+}  // namespace
 
 const char* const releaseUsage =
     "usage: glowmarch --release [--linux] [--windows] [--out DIR] [--force] [--] SHOW\n"
@@ -24,7 +30,7 @@ std::string readReleaseOptions(const std::vector<std::string>& arguments, Releas
   bool showNamed = false;
   const auto show = [&](const std::string& word) {
     if (showNamed) return "one show at a time, not also \"" + word + "\"";
-    options.show = pathFromUtf8(word);
+    options.show = folderNamed(word);
     showNamed = true;
     return std::string();
   };
@@ -42,7 +48,7 @@ std::string readReleaseOptions(const std::vector<std::string>& arguments, Releas
       {"--out", nullptr, true,
        [&options](const std::string& value) {
          if (value.empty()) return std::string("--out needs a folder");
-         options.out = pathFromUtf8(value);
+         options.out = folderNamed(value);
          return std::string();
        }},
   };
