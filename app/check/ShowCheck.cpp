@@ -12,6 +12,7 @@
 #include "app/check/ScriptCheck.h"
 #include "app/common/CommandLine.h"
 #include "app/common/HeadlessContext.h"
+#include "audio/BeatFile.h"
 #include "audio/DecodedMusic.h"
 #include "timeline/Player.h"
 #include "timeline/Script.h"
@@ -44,6 +45,31 @@ void checkMusic(std::vector<Finding>& findings) {
   }
 }
 
+// A beat file is optional; one that is there is read as the player reads it.
+void checkBeatFile(std::vector<Finding>& findings) {
+  const char* path = audio::beatFilePath;
+  std::error_code error;
+  if (!fs::exists(path, error)) return;
+  const std::uintmax_t size = fs::file_size(path, error);
+  if (error || !fs::is_regular_file(path, error)) {
+    findings.push_back({path, 0, "not a file the player can read: musicbeat is not set"});
+    return;
+  }
+  if (size > audio::maxBeatFileBytes) {
+    findings.push_back({path, 0, "too large for a beat file: the player does not read it"});
+    return;
+  }
+  std::ifstream in(path, std::ios::binary);
+  const audio::BeatFile file =
+      audio::parseBeatFile(std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()));
+  for (const audio::SkippedBeatLine& skipped : file.skipped) {
+    findings.push_back({path, skipped.line, skipped.reason + ": the player skips this line"});
+  }
+  if (file.beats.size() < 2) {
+    findings.push_back({path, 0, "fewer than two beats: musicbeat is not set (one beat time in seconds per line)"});
+  }
+}
+
 }  // namespace
 
 std::vector<Finding> checkShow() {
@@ -60,6 +86,7 @@ std::vector<Finding> checkShow() {
     checkScript(script, probe, findings);
   }
   checkMusic(findings);
+  checkBeatFile(findings);
 
   std::stable_sort(findings.begin(), findings.end(), [](const Finding& a, const Finding& b) {
     return std::tie(a.file, a.line) < std::tie(b.file, b.line);

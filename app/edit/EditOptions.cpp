@@ -47,7 +47,7 @@ ParsedEditOptions parseEditOptions(const std::vector<std::string>& arguments) {
 
 std::string editUsage() {
   return std::string("Usage: ") + playerProgram +
-         " [--edit [--at SECONDS] [--paused] [--size WxH] | --check | --new FOLDER | --help]\n"
+         " [--edit [--at SECONDS] [--paused] [--size WxH] | --check | --beats | --new FOLDER | --help]\n"
          "Plays the show in the working folder (data/vesperscript.txt and the rest). With no option it asks\n"
          "whether to run full screen and plays from the start.\n"
          "\n"
@@ -58,6 +58,7 @@ std::string editUsage() {
          "  --paused      start paused\n"
          "  --size WxH    window size in pixels (default: 1920x1080)\n"
          "  --check       check the show instead: every mistake named with its file and line\n"
+         "  --beats       write the music's beats to data/music/beats.txt, for the shaders' musicbeat\n"
          "  --new FOLDER  write a small working show into FOLDER to start from\n"
          "  --help        this text\n"
          "\n"
