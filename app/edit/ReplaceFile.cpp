@@ -14,10 +14,12 @@ namespace fs = std::filesystem;
 bool replaceFile(const std::string& path, std::string_view bytes, std::string& error) {
   std::error_code ec;
   fs::path target = path;
-  if (fs::is_symlink(target, ec)) target = fs::weakly_canonical(target, ec);
-  if (ec) {
-    error = ec.message();
-    return false;
+  if (fs::is_symlink(fs::symlink_status(target, ec))) {
+    target = fs::weakly_canonical(target, ec);
+    if (ec) {
+      error = ec.message();
+      return false;
+    }
   }
   fs::perms mode = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read;
   if (fs::exists(target, ec)) {
