@@ -63,6 +63,21 @@ std::vector<double> trackerBeats(const std::int16_t* samples, std::uint64_t fram
   return beats;
 }
 
+// Where the music is first heard: its first 10 ms above -50 dB.
+double firstSound(const std::int16_t* samples, std::uint64_t frames) {
+  constexpr std::uint64_t span = sampleRate / 100;
+  constexpr double threshold = 0.00316 * 0.00316 * 65536.0 * 65536.0;  // -50 dB of full scale, squared, in samples
+  for (std::uint64_t start = 0; start + span <= frames; start += span) {
+    double energy = 0.0;
+    for (std::uint64_t i = start; i < start + span; ++i) {
+      const double mono = (static_cast<double>(samples[2 * i]) + samples[2 * i + 1]) / 2.0;
+      energy += mono * mono;
+    }
+    if (energy / span > threshold) return static_cast<double>(start) / sampleRate;
+  }
+  return static_cast<double>(frames) / sampleRate;
+}
+
 // A stretch of music at one tempo, as the tracker heard it.
 struct Region {
   double first = 0.0;
@@ -323,13 +338,13 @@ bool trimmed(RegionGrid& grid, const std::vector<Onset>& onsets, bool start, boo
   return grid.last - grid.first >= 7;
 }
 
-// A region's beats, in music `length` seconds long: carried on to either side of the tracker's while
-// the beat is heard (it starts late and may stop early), over gaps of up to a bar, until the regions
-// beside, whose beats are at `earliest` and `latest`.
+// A region's beats, in music `length` seconds long that is first heard at `firstSound`: carried on to
+// either side of the tracker's while the beat is heard (it starts late and may stop early), over gaps
+// of up to a bar, until the regions beside, whose beats are at `earliest` and `latest`.
 // Steady music keeps the grid, to a fraction of a millisecond; where the onsets stray from it, the
 // tempo drifts, and each beat is placed by the onsets around it.
 std::vector<double> regionBeats(RegionGrid grid, const std::vector<Onset>& onsets, double earliest, double latest,
-                                double length) {
+                                double firstSound, double length) {
   const Line& line = grid.line;
   const auto heard = [&](long k) { return beatHeard(onsets, line.at(static_cast<double>(k)), line.period); };
   for (long k = grid.first - 1, misses = 0; line.at(static_cast<double>(k)) > earliest + line.period / 2 && misses <= 4; --k) {
@@ -338,6 +353,13 @@ std::vector<double> regionBeats(RegionGrid grid, const std::vector<Onset>& onset
       misses = 0;
     } else {
       ++misses;
+    }
+  }
+  // Music that starts quietly on the beat (a pad, a soft arpeggio) has its first bars counted from
+  // its first sound, so bar 1 is the music's first bar: up to two bars back, from the first region.
+  if (earliest < 0.0) {
+    for (int back = 0; back < 8 && line.at(static_cast<double>(grid.first - 1)) >= firstSound - grid.reach; ++back) {
+      --grid.first;
     }
   }
   for (long k = grid.last + 1, misses = 0; line.at(static_cast<double>(k)) < latest - line.period / 2 && misses <= 4; ++k) {
@@ -390,10 +412,11 @@ BeatGrid findBeats(const std::int16_t* samples, std::uint64_t frames) {
   }
   // Each region reaches out as far as the ones beside, and not before the music or after it.
   const double length = static_cast<double>(frames) / sampleRate;
+  const double sound = firstSound(samples, frames);
   for (std::size_t r = 0; r < grids.size(); ++r) {
     const double earliest = r > 0 ? grids[r - 1].line.at(static_cast<double>(grids[r - 1].last)) : -1.0;
     const double latest = r + 1 < grids.size() ? grids[r + 1].line.at(static_cast<double>(grids[r + 1].first)) : length + 1.0;
-    const std::vector<double> beats = regionBeats(grids[r], onsets, earliest, latest, length);
+    const std::vector<double> beats = regionBeats(grids[r], onsets, earliest, latest, sound, length);
     grid.beats.insert(grid.beats.end(), beats.begin(), beats.end());
   }
   std::sort(grid.beats.begin(), grid.beats.end());
