@@ -31,7 +31,7 @@ double bpmOf(const std::vector<double>& beats) {
 bool writeBeatFile(const std::vector<double>& beats, std::string& report) {
   const std::string path = audio::beatFilePath;
   char tempo[160];
-  std::snprintf(tempo, sizeof tempo, "Beats of %s, found by glowmarch --beats (%.1f BPM).", musicPath, bpmOf(beats));
+  std::snprintf(tempo, sizeof tempo, "Beats of %s, found by glowmarch (%.1f BPM).", musicPath, bpmOf(beats));
   const std::string text = audio::formatBeatFile(
       beats, 4, {tempo, "One beat time in seconds per line, rising; musicbeat counts them from 0. Edit as you like."});
   std::string before;
