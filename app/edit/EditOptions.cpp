@@ -64,8 +64,11 @@ std::string editUsage() {
          "\n"
          "Edit mode keys: Space pause/resume; Left/Right 1 s back/forward (Shift: 10 s); Home the start;\n"
          "[ and ] loop start and end at the current time, L looping on/off; , and . one frame back/forward\n"
-         "while paused; Page Up/Down the previous/next beat; C copies the time; Tab the overlay; I the inspector;\n"
-         "F6 reload; F5 restart from 0; F1 full screen; Escape ends.\n";
+         "while paused; Page Up/Down the previous/next beat; C copies the time stamp of the frame shown; Tab the\n"
+         "overlay; I the inspector; F6 reload; F5 restart from 0; F1 full screen; Escape ends.\n"
+         "Drag a tick on the timeline to move its lines to a beat (Shift: to any frame); Ctrl+Left/Right move the\n"
+         "inspector's line to the beat before/after; Ctrl+Z undoes, Ctrl+Shift+Z or Ctrl+Y redoes; B writes the\n"
+         "beats to data/music/beats.txt.\n";
 }
 
 }  // namespace glowmarch
