@@ -13,6 +13,7 @@
 
 #include "app/edit/BarsAndBeats.h"
 #include "app/edit/MessageLog.h"
+#include "app/edit/TimeStatus.h"
 #include "app/platform/System.h"
 
 namespace glowmarch {
@@ -186,10 +187,10 @@ void Overlay::drawSide(const OverlayView& view) {
   ImGui::SetNextWindowSize(ImVec2(columnWidth, std::max(display.y - stripHeight, 60.0f)));
   ImGui::SetNextWindowBgAlpha(0.9f);
   ImGui::Begin("side", nullptr, panelFlags);
-  const char* state = view.atEnd ? "END" : (view.paused ? "PAUSED" : "playing");
   const std::optional<BarBeat> at =
       view.beats != nullptr ? barBeatAt(*view.beats, view.beatsPerBar, view.seconds) : std::nullopt;
-  ImGui::Text("%8.3f s %6s  of %.3f s   %s", view.seconds, at ? barBeatText(*at).c_str() : "", view.length, state);
+  ImGui::TextUnformatted(
+      timeStatus(view.seconds, view.length, view.paused, view.atEnd, at ? barBeatText(*at) : std::string()).c_str());
   if (view.loop.end) {
     ImGui::Text("loop %.3f s to %.3f s: %s", view.loop.start / double(editFps), *view.loop.end / double(editFps),
                 view.loop.active() ? "looping" : "off");

@@ -7,6 +7,7 @@
 #include "app/edit/BeatsCommand.h"
 #include "app/edit/EditMode.h"
 #include "app/edit/NewShow.h"
+#include "app/release/Release.h"
 #include "app/shell/Shell.h"
 
 int main(int argc, char** argv) {
@@ -17,6 +18,9 @@ int main(int argc, char** argv) {
   }
   if (argc > 1 && std::string(argv[1]) == "--beats") {
     return glowmarch::runBeats(std::vector<std::string>(argv + 2, argv + argc));
+  }
+  if (argc > 1 && std::string(argv[1]) == "--release") {
+    return glowmarch::runRelease(std::vector<std::string>(argv + 2, argv + argc));
   }
   if (argc > 1 && std::string(argv[1]) == "--new") {
     return glowmarch::runNewShow(std::vector<std::string>(argv + 2, argv + argc));
