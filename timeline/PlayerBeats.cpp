@@ -1,10 +1,9 @@
 // The show's beat file, read when the show starts: what the uniform "musicbeat" counts.
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "audio/BeatFile.h"
+#include "resources/WholeFile.h"
 #include "timeline/Player.h"
 
 namespace glowmarch {
@@ -27,16 +26,22 @@ void Player::readBeats() {
     return;
   }
   if (size > audio::maxBeatFileBytes) {
-    std::printf("%s: %ju bytes, too large for a beat file; musicbeat is not set\n", path, size);
+    std::printf("%s: %llu bytes, too large for a beat file; musicbeat is not set\n", path,
+                static_cast<unsigned long long>(size));
     return;
   }
-  std::ifstream in(path, std::ios::binary);
-  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  audio::BeatFile file = audio::parseBeatFile(text);
+  const std::optional<FileBytes> bytes = readWholeFile(path);
+  if (!bytes) {
+    std::printf("%s: not a file the player can read; musicbeat is not set\n", path);
+    return;
+  }
+  audio::BeatFile file = audio::parseBeatFile(bytes->text());
   for (std::size_t i = 0; i < file.skipped.size() && i < toldSkips; ++i) {
     std::printf("%s:%d: skipped: %s\n", path, file.skipped[i].line, file.skipped[i].reason.c_str());
   }
-  if (file.skipped.size() > toldSkips) std::printf("%s: %zu more lines skipped\n", path, file.skipped.size() - toldSkips);
+  if (file.skipped.size() > toldSkips) {
+    std::printf("%s: %llu more lines skipped\n", path, static_cast<unsigned long long>(file.skipped.size() - toldSkips));
+  }
   if (file.beats.size() < 2) {
     std::printf("%s: fewer than two beats; musicbeat is not set\n", path);
     return;

@@ -14,6 +14,7 @@
 #include "app/common/HeadlessContext.h"
 #include "audio/BeatFile.h"
 #include "audio/DecodedMusic.h"
+#include "resources/WholeFile.h"
 #include "timeline/Player.h"
 #include "timeline/Script.h"
 
@@ -65,9 +66,12 @@ void checkBeatFile(std::vector<Finding>& findings) {
     findings.push_back({path, 0, "too large for a beat file: the player does not read it"});
     return;
   }
-  std::ifstream in(path, std::ios::binary);
-  const audio::BeatFile file =
-      audio::parseBeatFile(std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()));
+  const std::optional<FileBytes> bytes = readWholeFile(path);
+  if (!bytes) {
+    findings.push_back({path, 0, "not a file the player can read: musicbeat is not set"});
+    return;
+  }
+  const audio::BeatFile file = audio::parseBeatFile(bytes->text());
   for (const audio::SkippedBeatLine& skipped : file.skipped) {
     findings.push_back({path, skipped.line, skipped.reason + ": the player skips this line"});
   }

@@ -10,6 +10,7 @@
 #include "app/edit/ReplaceFile.h"
 #include "audio/BeatFile.h"
 #include "audio/DecodedMusic.h"
+#include "resources/WholeFile.h"
 #include "timeline/Player.h"
 
 namespace glowmarch {
@@ -34,8 +35,9 @@ bool writeBeatFile(const std::vector<double>& beats, std::string& report) {
   std::snprintf(tempo, sizeof tempo, "Beats of %s, found by glowmarch (%.1f BPM).", musicPath, bpmOf(beats));
   const std::string text = audio::formatBeatFile(
       beats, 4, {tempo, "One beat time in seconds per line, rising; musicbeat counts them from 0. Edit as you like."});
-  std::string before;
-  const bool existed = readWholeFile(path, before);
+  const std::optional<FileBytes> old = readWholeFile(path.c_str());
+  const bool existed = old.has_value();
+  const std::string before = existed ? std::string(old->text()) : std::string();
   if (existed && before == text) {
     report = path + " holds these beats already";
     return true;

@@ -4,8 +4,6 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 namespace glowmarch {
 
@@ -59,13 +57,6 @@ bool replaceFile(const std::string& path, std::string_view bytes, std::string& e
     return false;
   }
   return true;
-}
-
-bool readWholeFile(const std::string& path, std::string& bytes) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return !in.bad();
 }
 
 }  // namespace glowmarch

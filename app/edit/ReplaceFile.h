@@ -11,7 +11,4 @@ namespace glowmarch {
 // written or the disk takes not every byte. A symbolic link is followed: the file it names is replaced.
 bool replaceFile(const std::string& path, std::string_view bytes, std::string& error);
 
-// The whole file; false when it cannot be read.
-bool readWholeFile(const std::string& path, std::string& bytes);
-
 }  // namespace glowmarch

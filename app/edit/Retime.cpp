@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "app/edit/ReplaceFile.h"
+#include "resources/WholeFile.h"
 #include "timeline/Script.h"
 
 namespace glowmarch {
@@ -59,13 +60,14 @@ std::string withStamps(std::string_view script, const std::vector<StampPlace>& m
 Retimer::Retimer(std::string path, Writer write) : path(std::move(path)), write(write != nullptr ? write : replaceFile) {}
 
 void Retimer::read() {
-  std::string bytes;
-  if (!readWholeFile(path, bytes)) {
+  const std::optional<FileBytes> file = readWholeFile(path.c_str());
+  if (!file) {
     known.reset();
     done.clear();
     undone.clear();
     return;
   }
+  std::string bytes(file->text());
   if (known && bytes != *known) {
     done.clear();
     undone.clear();
@@ -74,16 +76,16 @@ void Retimer::read() {
 }
 
 std::optional<std::string> Retimer::unchanged(const std::string& expected, const char* refused, Result& result) const {
-  std::string bytes;
-  if (!readWholeFile(path, bytes)) {
+  const std::optional<FileBytes> file = readWholeFile(path.c_str());
+  if (!file) {
     result.message = path + " cannot be read: " + refused;
     return std::nullopt;
   }
-  if (bytes != expected) {
+  if (file->text() != expected) {
     result.message = path + " changed on disk since it was read: " + refused;
     return std::nullopt;
   }
-  return bytes;
+  return std::string(file->text());
 }
 
 bool Retimer::put(const std::string& bytes, Result& result, const char* refused) {

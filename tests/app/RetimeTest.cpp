@@ -11,6 +11,7 @@
 
 #include "app/edit/ReplaceFile.h"
 #include "app/edit/Retime.h"
+#include "resources/WholeFile.h"
 #include "tests/support/TestShow.h"
 
 namespace glowmarch {
@@ -22,9 +23,9 @@ using testing::ScratchFolder;
 const char* const scriptFile = "data/vesperscript.txt";
 
 std::string onDisk() {
-  std::string bytes;
-  EXPECT_TRUE(readWholeFile(scriptFile, bytes));
-  return bytes;
+  const std::optional<FileBytes> file = readWholeFile(scriptFile);
+  EXPECT_TRUE(file.has_value());
+  return file ? std::string(file->text()) : std::string();
 }
 
 int writes = 0;
