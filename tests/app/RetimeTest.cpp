@@ -182,8 +182,23 @@ TEST(Retime, AReadOnlyFileOrAFullDiskRefusesTheMoveAndLeavesTheFileWhole) {
   for (const auto& entry : fs::directory_iterator("data")) {
     EXPECT_FALSE(entry.is_regular_file() && entry.path().filename() != "vesperscript.txt") << entry.path();
   }
-  // With room again, the same move is made.
+  // With room again, the same move is made, and the file keeps its permissions.
+  fs::permissions(scriptFile, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
   EXPECT_TRUE(retimer.moveTime(12.5, "14").written);
+  EXPECT_EQ(fs::status(scriptFile).permissions(), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+}
+
+TEST(Retime, AScriptThatIsALinkHasTheFileItNamesRewrittenAndStaysALink) {
+  ScratchFolder folder;
+  folder.write("elsewhere/show.txt", script);
+  fs::create_directories("data");
+  fs::create_symlink(fs::absolute("elsewhere/show.txt"), scriptFile);
+  Retimer retimer(scriptFile);
+  retimer.read();
+  ASSERT_TRUE(retimer.moveTime(12.5, "14").written);
+  EXPECT_TRUE(fs::is_symlink(scriptFile));
+  EXPECT_EQ(onDisk().substr(0, 38), "# the title\r\n-1 cam new camera\r\n14 cam");
+  EXPECT_EQ(onDisk(), std::string(readWholeFile("elsewhere/show.txt")->text()));
 }
 
 }  // namespace
