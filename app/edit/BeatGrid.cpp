@@ -302,6 +302,8 @@ struct RegionGrid {
 // through a held chord).
 std::optional<RegionGrid> regionGrid(const Region& region, const std::vector<Onset>& onsets) {
   double period = folded(region.period);
+  // Beats the tracker gave twice at one time say no tempo.
+  if (!(period >= 60.0 / fastestBpm && period <= 60.0 / slowestBpm)) return std::nullopt;
   // At the edges of the tempi counted, twice or half the tempo is counted too: the music says which.
   if (60.0 / period < slowestBpm * 1.1 || 60.0 / period > fastestBpm / 1.1) {
     const double slow = 60.0 / period < slowestBpm * 1.1 ? period : period * 2.0;
