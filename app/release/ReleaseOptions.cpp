@@ -6,13 +6,6 @@
 
 namespace glowmarch {
 
-namespace {
-
-// Words are UTF-8; a path made from a plain string would read it in Windows' code page.
-std::filesystem::path folderNamed(const std::string& word) { return std::u8string(word.begin(), word.end()); }
-
-}  // namespace
-
 const char* const releaseUsage =
     "usage: glowmarch --release [--linux] [--windows] [--out DIR] [--force] [--] SHOW\n"
     "\n"
@@ -30,7 +23,7 @@ std::string readReleaseOptions(const std::vector<std::string>& arguments, Releas
   bool showNamed = false;
   const auto show = [&](const std::string& word) {
     if (showNamed) return "one show at a time, not also \"" + word + "\"";
-    options.show = folderNamed(word);
+    options.show = word;
     showNamed = true;
     return std::string();
   };
@@ -48,7 +41,7 @@ std::string readReleaseOptions(const std::vector<std::string>& arguments, Releas
       {"--out", nullptr, true,
        [&options](const std::string& value) {
          if (value.empty()) return std::string("--out needs a folder");
-         options.out = folderNamed(value);
+         options.out = value;
          return std::string();
        }},
   };
