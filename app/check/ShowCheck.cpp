@@ -14,6 +14,7 @@
 #include "app/common/HeadlessContext.h"
 #include "audio/DecodedMusic.h"
 #include "timeline/Player.h"
+#include "resources/Utf8Path.h"
 #include "timeline/Script.h"
 
 namespace glowmarch {
@@ -28,7 +29,7 @@ void checkMusic(std::vector<Finding>& findings) {
     std::string others;
     for (const auto& entry : fs::directory_iterator("data/music", error)) {
       if (entry.path().extension() == ".mp3" || entry.path().extension() == ".MP3") {
-        others += (others.empty() ? "" : ", ") + entry.path().string();
+        others += (others.empty() ? "" : ", ") + std::string("data/music/") + utf8Text(entry.path().filename());
       }
     }
     // A music folder without any MP3 says the show has no music yet: it runs on the wall clock.
@@ -91,7 +92,7 @@ int runCheck(const std::vector<std::string>& arguments) {
   }
   if (folder) {
     std::error_code error;
-    fs::current_path(*folder, error);
+    fs::current_path(utf8Path(*folder), error);
     if (error) {
       std::fprintf(stderr, "glowmarch --check: cannot enter %s: %s\n", folder->c_str(), error.message().c_str());
       return 2;
