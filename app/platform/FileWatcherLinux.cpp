@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <vector>
 
 namespace glowmarch {
 
@@ -25,7 +26,9 @@ struct FileWatcher::Watches {
   int rootParentWatch = -1;  // the working folder, until the root exists
   std::map<int, std::string> folders;  // watch descriptor -> folder path
 
-  void watchTree(const std::string& folder) {
+  // Watches the folder and those below it. A folder that appears while the show is edited may have
+  // been filled before its watch stood: its files go into `found`.
+  void watchTree(const std::string& folder, std::vector<std::string>* found = nullptr) {
     if (folders.size() >= maxFolders) return;
     const int watch = inotify_add_watch(descriptor, folder.c_str(), fileEvents | IN_ONLYDIR);
     if (watch < 0) return;
@@ -34,7 +37,11 @@ struct FileWatcher::Watches {
     for (std::filesystem::directory_iterator entry(folder, error), end; !error && entry != end;
          entry.increment(error)) {
       std::error_code kind;
-      if (entry->is_directory(kind) && !entry->is_symlink(kind)) watchTree(entry->path().string());
+      if (entry->is_directory(kind) && !entry->is_symlink(kind)) {
+        watchTree(entry->path().string(), found);
+      } else if (found != nullptr && !isEditorTemporary(entry->path().filename().string())) {
+        found->push_back(entry->path().string());
+      }
     }
   }
 };
@@ -87,7 +94,11 @@ void FileWatcher::poll(WatchClock::time_point now) {
       if (name.empty() || isEditorTemporary(name)) continue;
       const std::string path = folder->second + "/" + name;
       if ((event.mask & IN_ISDIR) != 0) {
-        if ((event.mask & (IN_CREATE | IN_MOVED_TO)) != 0) watches->watchTree(path);
+        if ((event.mask & (IN_CREATE | IN_MOVED_TO)) != 0) {
+          std::vector<std::string> found;
+          watches->watchTree(path, &found);
+          for (const std::string& file : found) batch.add(file, now);
+        }
         continue;
       }
       batch.add(path, now);
