@@ -114,9 +114,9 @@ std::string findProgram(const std::string& name) {
 
 std::string programMissing(const std::string& name) {
   const std::filesystem::path folder = system::executableFolder();
-  return name + ".exe is neither beside this program nor on PATH: download ffmpeg for Windows (a build linked from "
-                "https://ffmpeg.org/download.html) and put its " + name + ".exe into " +
-         (folder.empty() ? std::string("this program's folder") : utf8Text(folder)) + ", or its folder on PATH";
+  return name + ".exe is neither beside this program nor on PATH: get " + name +
+         " for Windows (builds are linked from https://ffmpeg.org/download.html) and copy its bin\\" + name +
+         ".exe into " + (folder.empty() ? std::string("this program's folder") : utf8Text(folder));
 }
 
 EncoderPipe::EncoderPipe() : handles(std::make_unique<Handles>()) {}
