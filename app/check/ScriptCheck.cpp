@@ -66,7 +66,8 @@ std::string timeText(double time) {
 
 class ScriptWalk {
  public:
-  ScriptWalk(ResourceProbe& probe, std::vector<Finding>& findings) : probe(probe), findings(findings) {
+  ScriptWalk(ResourceProbe& probe, std::vector<Finding>& findings, std::vector<NamedFile>* named)
+      : probe(probe), findings(findings), named(named) {
     declaredCommands = commandWords();
     for (const CommandWord& entry : declaredCommands) commands.push_back(entry.word);
     declaredTypes = effectTypes();
@@ -87,6 +88,13 @@ class ScriptWalk {
   };
 
   void tell(int line, std::string message) { findings.push_back({scriptPath, line, std::move(message)}); }
+  void noteFile(const std::string& path, int line, bool found) {
+    if (named == nullptr) return;
+    for (const NamedFile& file : *named) {
+      if (file.path == path) return;
+    }
+    named->push_back({path, line, found});
+  }
   std::vector<std::string> meantWords(const std::string& text, int number);
   void checkShape(const Line& line);
   bool known(const std::string& name, int line, int& object);
@@ -99,6 +107,7 @@ class ScriptWalk {
 
   ResourceProbe& probe;
   std::vector<Finding>& findings;
+  std::vector<NamedFile>* named;
   std::vector<CommandWord> declaredCommands;
   std::vector<std::string_view> commands;
   std::vector<EffectType> declaredTypes;
@@ -354,6 +363,8 @@ void ScriptWalk::run(const Line& line) {
     useProgram(line, object, argument);
   } else if (command == "texture") {
     const ResourceProbe::PictureResult& picture = probe.picture(argument);
+    const bool found = picture.state != ResourceProbe::PictureState::missing;
+    noteFile(found ? picture.path : argument, line.number, found);
     if (picture.state == ResourceProbe::PictureState::missing) {
       std::vector<std::string_view> pictures;
       std::vector<std::string> files;
@@ -379,7 +390,12 @@ void ScriptWalk::runShader(const Line& line) {
   bool stagesFine = true;
   for (std::size_t i = 2; i < 5 && i < w.size(); ++i) {
     sources.push_back(w[i]);
-    switch (probe.source(w[i])) {
+    const ResourceProbe::SourceState state = probe.source(w[i]);
+    // A name without a stage is never opened.
+    if (state != ResourceProbe::SourceState::noStage) {
+      noteFile("data/shaders/" + w[i], line.number, state != ResourceProbe::SourceState::missing);
+    }
+    switch (state) {
       case ResourceProbe::SourceState::compiled:
         break;
       case ResourceProbe::SourceState::failed:
@@ -431,6 +447,8 @@ void ScriptWalk::runNew(const Line& line) {
   if (type == "text" && !fontLooked) {
     fontLooked = true;
     const ResourceProbe::PictureResult& font = probe.picture("profont.png");
+    // Without its font a text still draws, as blocks: only a font that is there is needed.
+    if (font.state != ResourceProbe::PictureState::missing) noteFile(font.path, line.number, true);
     if (font.state == ResourceProbe::PictureState::missing) {
       tell(line.number, "text draws with the font data/textures/profont.png, which is missing: the letters show "
                         "as plain blocks; put the font picture there");
@@ -501,6 +519,7 @@ void ScriptWalk::runLocal(const Line& line, Object& object) {
                                          "its vertices are never described; give it a shader before " + word);
       }
       const ResourceProbe::MeshState mesh = probe.mesh(value);
+      noteFile(value, line.number, mesh != ResourceProbe::MeshState::missing);
       if (mesh == ResourceProbe::MeshState::missing) {
         tell(line.number, "cannot open the OBJ file " + inQuotes(value) +
                               ": the model stays empty; paths are relative to the show's folder, e.g. "
@@ -551,8 +570,9 @@ void ScriptWalk::tellNeverDrawn() {
 
 }  // namespace
 
-void checkScript(const std::string& script, ResourceProbe& probe, std::vector<Finding>& findings) {
-  ScriptWalk walk(probe, findings);
+void checkScript(const std::string& script, ResourceProbe& probe, std::vector<Finding>& findings,
+                 std::vector<NamedFile>* named) {
+  ScriptWalk walk(probe, findings, named);
   walk.read(script);
   walk.walk();
 }

@@ -10,7 +10,9 @@
 
 namespace glowmarch {
 
-// `script` holds the bytes of "data/vesperscript.txt"; findings are added to `findings`.
-void checkScript(const std::string& script, ResourceProbe& probe, std::vector<Finding>& findings);
+// `script` holds the bytes of "data/vesperscript.txt"; findings are added to `findings`, and with
+// `named` the files the script names to it.
+void checkScript(const std::string& script, ResourceProbe& probe, std::vector<Finding>& findings,
+                 std::vector<NamedFile>* named = nullptr);
 
 }  // namespace glowmarch

@@ -47,7 +47,7 @@ void checkMusic(std::vector<Finding>& findings) {
 
 }  // namespace
 
-std::vector<Finding> checkShow() {
+std::vector<Finding> checkShow(std::vector<NamedFile>* named) {
   std::vector<Finding> findings;
   std::error_code error;
   std::ifstream in(scriptPath, std::ios::binary);
@@ -58,7 +58,7 @@ std::vector<Finding> checkShow() {
   } else {
     const std::string script((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     ResourceProbe probe(findings);
-    checkScript(script, probe, findings);
+    checkScript(script, probe, findings, named);
   }
   checkMusic(findings);
 

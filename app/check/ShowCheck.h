@@ -13,11 +13,20 @@ struct Finding {
   std::string message;
 };
 
+// A file the script makes the player open, as the player names it (relative to the show's folder),
+// with the first line that needs it: shader sources, pictures and OBJ meshes, only on lines that run.
+struct NamedFile {
+  std::string path;
+  int line = 0;
+  bool found = false;  // false: the player looks for it and finds nothing
+};
+
 // Reads the show in the working folder as the player would (script, shaders, textures, meshes, music)
 // without playing it. Needs a current GL context to compile shaders; changes no process-wide registry
 // (effects, shader and texture libraries, per-frame values, particle random engine), so it can run
 // beside a show that plays; deletes the GL objects it makes. Findings come sorted by file and line.
-std::vector<Finding> checkShow();
+// With `named`, also lists every file the script names, each once.
+std::vector<Finding> checkShow(std::vector<NamedFile>* named = nullptr);
 
 // "FILE:LINE: message", the form compilers use; "FILE: message" for a file as a whole.
 std::string formatFinding(const Finding& finding);

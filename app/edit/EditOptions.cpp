@@ -47,7 +47,7 @@ ParsedEditOptions parseEditOptions(const std::vector<std::string>& arguments) {
 
 std::string editUsage() {
   return std::string("Usage: ") + playerProgram +
-         " [--edit [--at SECONDS] [--paused] [--size WxH] | --check | --new FOLDER | --help]\n"
+         " [--edit [--at SECONDS] [--paused] [--size WxH] | --check | --new FOLDER | --release ... SHOW | --help]\n"
          "Plays the show in the working folder (data/vesperscript.txt and the rest). With no option it asks\n"
          "whether to run full screen and plays from the start.\n"
          "\n"
@@ -59,6 +59,8 @@ std::string editUsage() {
          "  --size WxH    window size in pixels (default: 1920x1080)\n"
          "  --check       check the show instead: every mistake named with its file and line\n"
          "  --new FOLDER  write a small working show into FOLDER to start from\n"
+         "  --release     the folders and archives that play the show SHOW on Linux and Windows\n"
+         "                (glowmarch --release --help)\n"
          "  --help        this text\n"
          "\n"
          "Edit mode keys: Space pause/resume; Left/Right 1 s back/forward (Shift: 10 s); Home the start;\n"

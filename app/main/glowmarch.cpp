@@ -7,6 +7,7 @@
 #include "app/edit/EditMode.h"
 #include "app/edit/NewShow.h"
 #include "app/platform/System.h"
+#include "app/release/Release.h"
 #include "app/shell/Shell.h"
 
 int main(int argc, char** argv) {
@@ -14,6 +15,9 @@ int main(int argc, char** argv) {
   glowmarch::system::connectStandardStreams();
   if (argc > 1 && std::string(argv[1]) == "--check") {
     return glowmarch::runCheck(std::vector<std::string>(argv + 2, argv + argc));
+  }
+  if (argc > 1 && std::string(argv[1]) == "--release") {
+    return glowmarch::runRelease(std::vector<std::string>(argv + 2, argv + argc));
   }
   if (argc > 1 && std::string(argv[1]) == "--new") {
     return glowmarch::runNewShow(std::vector<std::string>(argv + 2, argv + argc));

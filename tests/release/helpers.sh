@@ -1,5 +1,5 @@
 # Shared by scripts/test-release and scripts/release-figures (sourced after tests/app/xserver.sh):
-# a released player run in the minimal Debian root, and the full-screen question answered.
+# a released player run in the bare Debian root, and the full-screen question answered.
 # Expects $sudo ("" or "sudo"), a fail function, and sets $show to the running player's process.
 
 # Runs a command inside the root, from /, with the release folder's parent at /mnt/release and the

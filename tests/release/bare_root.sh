@@ -1,17 +1,11 @@
 #!/usr/bin/env bash
-# Prints the path of a minimal Debian root holding only what a desktop Linux gives a released show
-# (glibc, the system's GL, X11/Wayland client libraries, sound and bus client libraries, zlib), made
-# once per machine with debootstrap from the archive apt already uses, and cached outside the repo.
+# Prints the path of a bare Debian root: debootstrap's minimal base and only what a released show
+# may expect of a desktop (glibc, the system's GL through libGL with Mesa's drivers, libX11 and
+# libXext); no libOpenGL, Wayland, xkbcommon, libdecor, XScreenSaver, sound or D-Bus libraries.
+# Made once per machine with debootstrap from the archive apt already uses, cached outside the repo.
 set -euo pipefail
 
-# The libraries a released show may expect, plus Mesa's drivers: the machine's own GL.
-packages=(
-  libc6 zlib1g
-  libgl1 libglx0 libopengl0 libegl1 libglvnd0 libglx-mesa0 libegl-mesa0 libgl1-mesa-dri
-  libx11-6 libx11-xcb1 libxcb1 libxext6 libxcursor1 libxi6 libxfixes3 libxrandr2 libxss1 libxrender1
-  libwayland-client0 libwayland-cursor0 libwayland-egl1 libxkbcommon0 libdecor-0-0
-  libdrm2 libgbm1 libasound2 libpulse0 libdbus-1-3 libsystemd0 libudev1
-)
+packages=(libgl1 libglx-mesa0 libgl1-mesa-dri libx11-6 libxext6)
 
 codename="$(. /etc/os-release && echo "${VERSION_CODENAME:-}")"
 [ -n "$codename" ] || { echo "Cannot tell this system's Debian release from /etc/os-release" >&2; exit 1; }
@@ -47,11 +41,11 @@ cache="${XDG_CACHE_HOME:-$HOME/.cache}/glowmarch"
 root="$cache/debian-root-$codename-$key"
 if [ ! -x "$root/bin/sh" ]; then
   command -v debootstrap >/dev/null || { echo "debootstrap is not installed (scripts/setup installs it)" >&2; exit 1; }
-  [ "$(id -u)" -eq 0 ] || { echo "Making the minimal root needs root (debootstrap)" >&2; exit 1; }
+  [ "$(id -u)" -eq 0 ] || { echo "Making the bare root needs root (debootstrap)" >&2; exit 1; }
   mkdir -p "$cache"
   work="$(mktemp -d "$cache/.debian-root-XXXXXX")"
   trap 'rm -rf "$work"' EXIT
-  echo "Making the minimal Debian root once in $root (a few minutes)" >&2
+  echo "Making the bare Debian root once in $root (a few minutes)" >&2
   include="$(IFS=,; echo "${packages[*]}")"
   if ! debootstrap --variant=minbase --include="$include" "$codename" "$work" "$mirror" >"$work.log" 2>&1; then
     tail -n 20 "$work.log" >&2
