@@ -305,7 +305,7 @@ std::optional<FileBytes> readFileBytes(const char* path) {
   std::FILE* file = std::fopen(path, "rb");
   if (file == nullptr) return std::nullopt;
   std::error_code ignored;
-  const std::uintmax_t expected = std::filesystem::file_size(utf8Path(path), ignored);
+  const std::uintmax_t expected = std::filesystem::file_size(pathFromUtf8(path), ignored);
   FileBytes bytes;
   // The size is only a hint: a file that changes while it is read is read to its actual end.
   std::size_t capacity = expected == static_cast<std::uintmax_t>(-1) ? 0 : static_cast<std::size_t>(expected);

@@ -33,7 +33,7 @@ std::map<std::string, TextureFile, std::less<>> keptTextures;
 // The whole file, or nothing when it cannot be opened as a file (a folder never can).
 std::optional<std::vector<std::uint8_t>> readWholeFile(const std::string& path) {
   std::error_code error;
-  if (!std::filesystem::is_regular_file(utf8Path(path), error)) return std::nullopt;
+  if (!std::filesystem::is_regular_file(pathFromUtf8(path), error)) return std::nullopt;
   std::ifstream file(path, std::ios::binary | std::ios::ate);
   if (!file) return std::nullopt;
   const std::streamoff size = file.tellg();

@@ -1,6 +1,7 @@
-// Paths are UTF-8 text throughout the programs. std::filesystem reads a plain string in the C
-// library's narrow encoding, which on Windows is not UTF-8 even where the process's code page is, so
-// a path made from text, and text made from a path, go through these.
+// Paths as UTF-8 text and back, the same on every system. Paths are UTF-8 text throughout the
+// programs, but std::filesystem reads a plain string in the C library's narrow encoding, which on
+// Windows is not UTF-8 even where the process's code page is: a path made from text, and text made
+// from a path, go through these.
 #pragma once
 
 #include <filesystem>
@@ -9,11 +10,18 @@
 
 namespace glowmarch {
 
-inline std::filesystem::path utf8Path(std::string_view text) {
-  return std::filesystem::path(std::u8string_view(reinterpret_cast<const char8_t*>(text.data()), text.size()));
+inline std::filesystem::path pathFromUtf8(std::string_view text) {
+  return std::filesystem::path(std::u8string(text.begin(), text.end()));
 }
 
-inline std::string utf8Text(const std::filesystem::path& path) {
+// With '/' between the parts on every system: archive names, and messages that read the same on both.
+inline std::string utf8(const std::filesystem::path& path) {
+  const std::u8string text = path.generic_u8string();
+  return std::string(text.begin(), text.end());
+}
+
+// With the system's own separators: as a person on that system types and reads a path.
+inline std::string nativeUtf8(const std::filesystem::path& path) {
   const std::u8string text = path.u8string();
   return std::string(text.begin(), text.end());
 }

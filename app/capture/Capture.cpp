@@ -108,12 +108,12 @@ bool prepareFolderOf(const fs::path& file, std::string& error) {
   std::error_code failure;
   if (!fs::is_directory(folder, failure)) fs::create_directories(folder, failure);
   if (!fs::is_directory(folder, failure)) {
-    error = "cannot make the folder " + utf8Text(folder) + ": " + (failure ? failure.message() : "it is not a folder");
+    error = "cannot make the folder " + nativeUtf8(folder) + ": " + (failure ? failure.message() : "it is not a folder");
     return false;
   }
   std::string reason;
   if (!system::canWriteIn(folder, reason)) {
-    error = "cannot write in " + utf8Text(folder) + ": " + reason;
+    error = "cannot write in " + nativeUtf8(folder) + ": " + reason;
     return false;
   }
   return true;
@@ -132,9 +132,9 @@ Places placesOf(const CaptureOptions& options, int part) {
   const bool video = !options.video.empty();
   const std::string number = std::to_string(part);
   if (!options.work.empty() && options.parts > 1) {
-    const fs::path work = utf8Path(options.work);
+    const fs::path work = pathFromUtf8(options.work);
     if (video) {
-      places.video = work / ("segment-" + number + utf8Text(utf8Path(options.video).extension()));
+      places.video = work / ("segment-" + number + nativeUtf8(pathFromUtf8(options.video).extension()));
       places.sound = work / ("segment-" + number + ".wav");
     } else {
       places.frames = work / ("part-" + number);
@@ -143,12 +143,12 @@ Places placesOf(const CaptureOptions& options, int part) {
     return places;
   }
   if (video) {
-    places.video = utf8Path(options.video);
-    places.sound = utf8Path(options.video).replace_extension(".wav");
+    places.video = pathFromUtf8(options.video);
+    places.sound = pathFromUtf8(options.video).replace_extension(".wav");
     // A part's pictures are a segment to be joined; its sound is joined apart and encoded once.
     places.keepSound = options.parts > 1;
   } else {
-    places.frames = utf8Path(options.out);
+    places.frames = pathFromUtf8(options.out);
     places.sound = places.frames / captureWavName;
   }
   return places;
@@ -172,7 +172,7 @@ std::string jsonText(const std::string& text) {
   return json + "\"";
 }
 
-std::string jsonPath(const fs::path& path) { return jsonText(utf8Text(fs::absolute(path).lexically_normal())); }
+std::string jsonPath(const fs::path& path) { return jsonText(nativeUtf8(fs::absolute(path).lexically_normal())); }
 
 std::string jsonList(const std::vector<std::string>& words) {
   std::string json = "[";
@@ -188,12 +188,12 @@ std::string planJson(const CaptureOptions& options, const CapturePlan& whole) {
                      ", \"height\": " + std::to_string(options.height) + ",\n";
   if (video) {
     const VideoFormat format = *videoFormatFor(options.video);
-    json += " \"video\": " + jsonPath(utf8Path(options.video)) + ", \"container\": " + jsonText(format.muxer) +
+    json += " \"video\": " + jsonPath(pathFromUtf8(options.video)) + ", \"container\": " + jsonText(format.muxer) +
             ", \"video codec\": " + jsonText(format.videoCodec) + ", \"sound\": " + jsonList(soundArguments(format)) +
             ",\n";
   } else {
-    json += " \"frames\": " + jsonPath(utf8Path(options.out)) +
-            ", \"music\": " + jsonPath(utf8Path(options.out) / captureWavName) + ",\n";
+    json += " \"frames\": " + jsonPath(pathFromUtf8(options.out)) +
+            ", \"music\": " + jsonPath(pathFromUtf8(options.out) / captureWavName) + ",\n";
   }
   json += " \"parts\": [";
   for (int part = 1; part <= options.parts; ++part) {
@@ -283,7 +283,7 @@ int runCapture(const CaptureOptions& options, CaptureTimes* times) {
   }
   Outputs out;
   out.places = placesOf(options, options.part);
-  if (writes && !video && !prepareCaptureFolder(utf8Text(out.places.frames), unfinishedMark, error)) return fail(error);
+  if (writes && !video && !prepareCaptureFolder(nativeUtf8(out.places.frames), unfinishedMark, error)) return fail(error);
   if (writes && video && !prepareFolderOf(out.places.video, error)) return fail(error);
 
   // Everything that could differ between two runs starts as at the start of the process.
@@ -337,29 +337,29 @@ int runCapture(const CaptureOptions& options, CaptureTimes* times) {
 
   if (writes) {
     out.sound = std::make_unique<TemporaryFile>(out.places.sound);
-    if (!writeMusic(utf8Text(out.sound->temporary()), stream, plan, error)) return fail(error);
+    if (!writeMusic(nativeUtf8(out.sound->temporary()), stream, plan, error)) return fail(error);
     if (video && plan.count() > 0) {
       const VideoFormat format = *videoFormatFor(options.video);
       VideoJob job;
       job.format = format;
-      job.output = utf8Text(out.places.video);
+      job.output = nativeUtf8(out.places.video);
       job.width = options.width;
       job.height = options.height;
       job.fps = options.fps;
       job.crf = options.crf.value_or(format.defaultCrf);
       job.preset = options.preset;
-      if (!out.places.keepSound) job.sound = utf8Text(out.sound->temporary());
+      if (!out.places.keepSound) job.sound = nativeUtf8(out.sound->temporary());
       out.pictures = videoFile(job, ffmpeg, error);
       if (!out.pictures) return fail(error);
-      out.shownName = " in " + utf8Text(out.places.video);
-      if (out.places.keepSound) out.shownName += " and " + utf8Text(out.places.sound);
+      out.shownName = " in " + nativeUtf8(out.places.video);
+      if (out.places.keepSound) out.shownName += " and " + nativeUtf8(out.places.sound);
     } else if (video) {
-      out.shownName = " in " + utf8Text(out.places.sound);
+      out.shownName = " in " + nativeUtf8(out.places.sound);
     } else {
       out.marked = markUnfinished(out.places.frames / unfinishedMark, error);
       if (!out.marked) return fail(error);
       out.pictures = pngFrames(out.places.frames, target.width(), target.height());
-      out.shownName = std::string(" and ") + captureWavName + " in " + utf8Text(out.places.frames);
+      out.shownName = std::string(" and ") + captureWavName + " in " + nativeUtf8(out.places.frames);
     }
   }
 

@@ -19,7 +19,7 @@ namespace {
 namespace fs = std::filesystem;
 
 std::string systemError(const std::string& what, const fs::path& path) {
-  return "cannot " + what + " " + utf8Text(path) + ": " + std::strerror(errno);
+  return "cannot " + what + " " + nativeUtf8(path) + ": " + std::strerror(errno);
 }
 
 class PngFrames : public CaptureOutput {
@@ -34,11 +34,11 @@ class PngFrames : public CaptureOutput {
                         const fs::path name = folder / frameFileName(index);
                         const fs::path part = folder / (frameFileName(index) + ".part");
                         // An interruption removes it with the rest in flight.
-                        const int slot = interruptions::claimSlot(utf8Text(part));
-                        bool ok = writeFramePng(utf8Text(part), picture.data(), width, height, error);
+                        const int slot = interruptions::claimSlot(nativeUtf8(part));
+                        bool ok = writeFramePng(nativeUtf8(part), picture.data(), width, height, error);
                         std::string reason;
                         if (ok && !system::moveOver(part, name, reason)) {
-                          error = "cannot rename " + utf8Text(part) + ": " + reason;
+                          error = "cannot rename " + nativeUtf8(part) + ": " + reason;
                           ok = false;
                         }
                         std::error_code ignored;
@@ -67,13 +67,13 @@ class VideoFile : public CaptureOutput {
 
   bool start(VideoJob job, const std::string& ffmpeg, std::string& error) {
     // The folder takes a file: tried now, before any frame is drawn.
-    std::FILE* probe = std::fopen(utf8Text(file.temporary()).c_str(), "wb");
+    std::FILE* probe = std::fopen(nativeUtf8(file.temporary()).c_str(), "wb");
     if (probe == nullptr) {
       error = systemError("write", file.temporary());
       return false;
     }
     std::fclose(probe);
-    job.output = utf8Text(file.temporary());
+    job.output = nativeUtf8(file.temporary());
     if (!encoder.start(ffmpeg, ffmpegArguments(job), error)) return false;
     writer = std::make_unique<FrameQueue>(
         1, 3, [this](std::uint64_t, const std::vector<std::uint8_t>& picture, std::string& writeError) {
@@ -115,9 +115,13 @@ class VideoFile : public CaptureOutput {
 }  // namespace
 
 TemporaryFile::TemporaryFile(fs::path finalPath) : target(std::move(finalPath)) {
-  made = target.parent_path() / utf8Path("." + utf8Text(target.filename()) + ".part");
+  // Appended rather than added: GCC 12 warns of an overlap that cannot happen in "." + name.
+  std::string hidden = ".";
+  hidden += nativeUtf8(target.filename());
+  hidden += ".part";
+  made = target.parent_path() / pathFromUtf8(hidden);
   interruptions::watch();
-  slot = interruptions::claimSlot(utf8Text(made));
+  slot = interruptions::claimSlot(nativeUtf8(made));
 }
 
 TemporaryFile::~TemporaryFile() {
@@ -129,7 +133,7 @@ TemporaryFile::~TemporaryFile() {
 bool TemporaryFile::complete(std::string& error) {
   std::string reason;
   if (!system::moveOver(made, target, reason)) {
-    error = "cannot rename " + utf8Text(made) + ": " + reason + " to " + utf8Text(target);
+    error = "cannot rename " + nativeUtf8(made) + ": " + reason + " to " + nativeUtf8(target);
     return false;
   }
   interruptions::releaseSlot(slot);
@@ -143,7 +147,7 @@ std::unique_ptr<CaptureOutput> pngFrames(const fs::path& folder, int width, int 
 }
 
 std::unique_ptr<CaptureOutput> videoFile(VideoJob job, const std::string& ffmpeg, std::string& error) {
-  auto video = std::make_unique<VideoFile>(utf8Path(job.output));
+  auto video = std::make_unique<VideoFile>(pathFromUtf8(job.output));
   if (!video->start(std::move(job), ffmpeg, error)) return nullptr;
   return video;
 }

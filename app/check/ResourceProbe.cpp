@@ -18,7 +18,7 @@ namespace {
 
 std::optional<std::string> readFile(const std::string& path) {
   std::error_code error;
-  if (!std::filesystem::is_regular_file(utf8Path(path), error)) return std::nullopt;
+  if (!std::filesystem::is_regular_file(pathFromUtf8(path), error)) return std::nullopt;
   std::ifstream in(path, std::ios::binary);
   if (!in) return std::nullopt;
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -174,7 +174,7 @@ ResourceProbe::MeshState ResourceProbe::mesh(const std::string& path) {
   if (auto found = meshes.find(path); found != meshes.end()) return found->second;
   std::error_code error;
   const std::optional<ObjMesh> read =
-      std::filesystem::is_directory(utf8Path(path), error) ? std::nullopt : readObjFile(path.c_str());
+      std::filesystem::is_directory(pathFromUtf8(path), error) ? std::nullopt : readObjFile(path.c_str());
   const MeshState state = !read ? MeshState::missing : read->indices.empty() ? MeshState::noFaces : MeshState::faces;
   meshes.emplace(path, state);
   return state;

@@ -29,7 +29,7 @@ void checkMusic(std::vector<Finding>& findings) {
     std::string others;
     for (const auto& entry : fs::directory_iterator("data/music", error)) {
       if (entry.path().extension() == ".mp3" || entry.path().extension() == ".MP3") {
-        others += (others.empty() ? "" : ", ") + std::string("data/music/") + utf8Text(entry.path().filename());
+        others += (others.empty() ? "" : ", ") + std::string("data/music/") + nativeUtf8(entry.path().filename());
       }
     }
     // A music folder without any MP3 says the show has no music yet: it runs on the wall clock.
@@ -92,7 +92,7 @@ int runCheck(const std::vector<std::string>& arguments) {
   }
   if (folder) {
     std::error_code error;
-    fs::current_path(utf8Path(*folder), error);
+    fs::current_path(pathFromUtf8(*folder), error);
     if (error) {
       std::fprintf(stderr, "glowmarch --check: cannot enter %s: %s\n", folder->c_str(), error.message().c_str());
       return 2;

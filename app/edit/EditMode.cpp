@@ -71,7 +71,7 @@ std::uint64_t sampleOf(std::uint64_t frame) { return frame * audio::sampleRate /
 // Where the overlay keeps its panels' sizes between runs; none without a home.
 std::string layoutFile() {
   const std::filesystem::path folder = system::settingsFolder();
-  return folder.empty() ? std::string() : utf8Text(folder / "edit-layout");
+  return folder.empty() ? std::string() : nativeUtf8(folder / "edit-layout");
 }
 
 // The display's refresh rate, where SDL knows it.

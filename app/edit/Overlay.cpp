@@ -110,7 +110,7 @@ Overlay::~Overlay() {
 void Overlay::saveLayout() const {
   if (layoutFile.empty()) return;
   std::error_code ignored;
-  std::filesystem::create_directories(utf8Path(layoutFile).parent_path(), ignored);
+  std::filesystem::create_directories(pathFromUtf8(layoutFile).parent_path(), ignored);
   std::ofstream out(layoutFile);
   out << "column " << columnWidth << "\ntimeline " << stripHeight << "\n";
   out << "inspector " << inspector.keptWidth() << "\ninspector-open " << (inspector.open ? 1 : 0) << "\n";

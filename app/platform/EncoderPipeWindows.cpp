@@ -33,7 +33,7 @@ std::string systemMessage(DWORD code) {
   wchar_t* text = nullptr;
   FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
                  code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::string message = text != nullptr ? utf8Text(std::filesystem::path(text)) : "error " + std::to_string(code);
+  std::string message = text != nullptr ? nativeUtf8(std::filesystem::path(text)) : "error " + std::to_string(code);
   if (text != nullptr) LocalFree(text);
   while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == '.')) {
     message.pop_back();
@@ -91,10 +91,10 @@ struct EncoderPipe::Handles {
 };
 
 std::string findProgram(const std::string& name) {
-  const std::filesystem::path program = withExe(utf8Path(name));
-  if (name.find_first_of("/\\:") != std::string::npos) return isFile(program) ? utf8Text(program) : std::string();
+  const std::filesystem::path program = withExe(pathFromUtf8(name));
+  if (name.find_first_of("/\\:") != std::string::npos) return isFile(program) ? nativeUtf8(program) : std::string();
   const std::filesystem::path beside = system::executableFolder() / program;
-  if (!system::executableFolder().empty() && isFile(beside)) return utf8Text(beside);
+  if (!system::executableFolder().empty() && isFile(beside)) return nativeUtf8(beside);
   const wchar_t* path = _wgetenv(L"PATH");
   const std::wstring folders = path != nullptr ? path : L"";
   std::size_t start = 0;
@@ -107,7 +107,7 @@ std::string findProgram(const std::string& name) {
     if (folder.size() >= 2 && folder.front() == L'"' && folder.back() == L'"') folder = folder.substr(1, folder.size() - 2);
     if (folder.empty()) continue;
     const std::filesystem::path candidate = std::filesystem::path(folder) / program;
-    if (isFile(candidate)) return utf8Text(candidate);
+    if (isFile(candidate)) return nativeUtf8(candidate);
   }
   return {};
 }
@@ -116,7 +116,7 @@ std::string programMissing(const std::string& name) {
   const std::filesystem::path folder = system::executableFolder();
   return name + ".exe is neither beside this program nor on PATH: get " + name +
          " for Windows (builds are linked from https://ffmpeg.org/download.html) and copy its bin\\" + name +
-         ".exe into " + (folder.empty() ? std::string("this program's folder") : utf8Text(folder));
+         ".exe into " + (folder.empty() ? std::string("this program's folder") : nativeUtf8(folder));
 }
 
 EncoderPipe::EncoderPipe() : handles(std::make_unique<Handles>()) {}
@@ -125,7 +125,7 @@ EncoderPipe::~EncoderPipe() { abort(); }
 
 bool EncoderPipe::start(const std::string& program, const std::vector<std::string>& arguments, std::string& error) {
   abort();
-  name = utf8Text(utf8Path(program).filename());
+  name = nativeUtf8(pathFromUtf8(program).filename());
   handles->stopped = false;
   SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
 

@@ -22,7 +22,7 @@ constexpr DWORD bufferBytes = 16 * 1024;
 // A show's data folder holds a handful of folders; a bound keeps a huge tree from taking every handle.
 constexpr std::size_t maxFolders = 256;
 
-std::string utf8(const wchar_t* text, int length) {
+std::string fromWide(const wchar_t* text, int length) {
   const int size = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
   std::string bytes(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
   if (size > 0) WideCharToMultiByte(CP_UTF8, 0, text, length, bytes.data(), size, nullptr, nullptr);
@@ -31,7 +31,7 @@ std::string utf8(const wchar_t* text, int length) {
 
 bool isFolder(const std::string& path) {
   std::error_code error;
-  return std::filesystem::is_directory(utf8Path(path), error);
+  return std::filesystem::is_directory(pathFromUtf8(path), error);
 }
 
 // One folder's watch. Its buffer is the system's while a request is pending.
@@ -45,7 +45,7 @@ struct FolderWatch {
   std::vector<DWORD> buffer = std::vector<DWORD>(bufferBytes / sizeof(DWORD));  // aligned as the call needs
 
   FolderWatch(std::string folderPath, DWORD what) : path(std::move(folderPath)), changes(what) {
-    folder = CreateFileW(utf8Path(path).c_str(), FILE_LIST_DIRECTORY,
+    folder = CreateFileW(pathFromUtf8(path).c_str(), FILE_LIST_DIRECTORY,
                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                          FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr);
     if (folder != INVALID_HANDLE_VALUE) answered = CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -83,7 +83,7 @@ struct FolderWatch {
       const auto* bytes = reinterpret_cast<const unsigned char*>(buffer.data());
       for (DWORD at = 0; at + sizeof(FILE_NOTIFY_INFORMATION) <= got;) {
         const auto* entry = reinterpret_cast<const FILE_NOTIFY_INFORMATION*>(bytes + at);
-        names.emplace_back(utf8(entry->FileName, static_cast<int>(entry->FileNameLength / sizeof(wchar_t))),
+        names.emplace_back(fromWide(entry->FileName, static_cast<int>(entry->FileNameLength / sizeof(wchar_t))),
                            entry->Action);
         if (entry->NextEntryOffset == 0) break;
         at += entry->NextEntryOffset;
@@ -124,9 +124,9 @@ struct FileWatcher::Watches {
     if (!watch->open()) return;
     folders.push_back(std::move(watch));
     std::error_code error;
-    for (std::filesystem::directory_iterator entry(utf8Path(folder), error), end; !error && entry != end;
+    for (std::filesystem::directory_iterator entry(pathFromUtf8(folder), error), end; !error && entry != end;
          entry.increment(error)) {
-      const std::string name = utf8Text(entry->path().filename());
+      const std::string name = nativeUtf8(entry->path().filename());
       std::error_code kind;
       if (entry->is_directory(kind) && !entry->is_symlink(kind)) {
         watchTree(folder + "/" + name, found);

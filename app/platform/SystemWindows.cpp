@@ -46,6 +46,8 @@ OutputCopyFile outputCopy;
 void takeAtExit() { takeCopiedOutput(); }
 
 UINT formerConsoleCodePage = 0;
+// Whether standard error is a console that redraws a line from the escape codes progress uses.
+bool errorConsoleRedraws = false;
 void restoreConsoleCodePage() { SetConsoleOutputCP(formerConsoleCodePage); }
 
 }  // namespace
@@ -87,7 +89,8 @@ bool moveOver(const std::filesystem::path& from, const std::filesystem::path& to
   return false;
 }
 
-bool standardErrorIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
+// A console that would print the progress's escape codes as they are (before Windows 10) gets lines.
+bool standardErrorIsTerminal() { return _isatty(_fileno(stderr)) != 0 && errorConsoleRedraws; }
 
 std::filesystem::path executableFolder() {
   std::wstring name(MAX_PATH, L'\0');
@@ -193,6 +196,11 @@ void connectStandardStreams() {
   if (formerConsoleCodePage == 0 && GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode)) {
     formerConsoleCodePage = GetConsoleOutputCP();
     if (formerConsoleCodePage != CP_UTF8 && SetConsoleOutputCP(CP_UTF8)) std::atexit(restoreConsoleCodePage);
+  }
+  const HANDLE errors = GetStdHandle(STD_ERROR_HANDLE);
+  if (GetConsoleMode(errors, &mode)) {
+    errorConsoleRedraws = (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0 ||
+                          SetConsoleMode(errors, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
   }
   // Windows' C library buffers whole blocks where a line was asked for: each printf goes out whole.
   std::setvbuf(stdout, nullptr, _IONBF, 0);

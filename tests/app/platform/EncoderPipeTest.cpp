@@ -19,7 +19,7 @@ std::string self() {
   const std::filesystem::path folder = system::executableFolder();
   for (const char* name : {"tests_platform.exe", "tests_platform"}) {
     std::error_code error;
-    if (std::filesystem::is_regular_file(folder / name, error)) return utf8Text(folder / name);
+    if (std::filesystem::is_regular_file(folder / name, error)) return nativeUtf8(folder / name);
   }
   return {};
 }
@@ -47,7 +47,7 @@ TEST(EncoderPipe, EveryByteReachesTheEncoderAndItsArgumentsArriveWhole) {
   EXPECT_FALSE(encoder.finish(error)) << "the stand-in ends with 3";
   std::string expected = "read " + std::to_string(3 * frame.size()) + " bytes;";
   for (const std::string& word : words) expected += " [" + word + "]";
-  const std::string name = utf8Text(utf8Path(program).filename());
+  const std::string name = nativeUtf8(pathFromUtf8(program).filename());
   EXPECT_EQ(error, name + " failed with exit status 3: " + expected);
 }
 
@@ -89,7 +89,7 @@ TEST(EncoderPipe, StopFromAnotherThreadLetsABlockedWriteGoAndAMissingProgramIsNo
   EXPECT_EQ(findProgram(program), program);
   EXPECT_EQ(findProgram("glowmarch-no-such-program"), "");
   // POSIX finds out in the child, after the fork; Windows at once.
-  if (encoder.start(utf8Text(system::executableFolder() / "no-such-encoder"), {}, error)) {
+  if (encoder.start(nativeUtf8(system::executableFolder() / "no-such-encoder"), {}, error)) {
     EXPECT_FALSE(encoder.finish(error));
   }
   EXPECT_FALSE(error.empty());

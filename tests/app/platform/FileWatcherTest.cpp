@@ -61,32 +61,32 @@ class WatchedFolder : public testing::Test {
 TEST_F(WatchedFolder, SavedFilesComeByTheirNamesFromOldAndNewFoldersAndTemporariesNever) {
   const std::string shaders = "data/shaders";
   const std::string pictures = "data/\xd0\xba\xd0\xb0\xd1\x80\xd1\x82\xd0\xb8\xd0\xbd\xd0\xba\xd0\xb8";  // картинки
-  fs::create_directories(utf8Path(shaders));
-  fs::create_directories(utf8Path(pictures));
+  fs::create_directories(pathFromUtf8(shaders));
+  fs::create_directories(pathFromUtf8(pictures));
   FileWatcher watcher("data");
   ASSERT_TRUE(watcher.watching());
 
-  std::ofstream(utf8Path(shaders + "/.main.frag.swp")) << "vim's swap";
-  std::ofstream(utf8Path(shaders + "/.main.frag.new")) << "void main() {}";
-  fs::rename(utf8Path(shaders + "/.main.frag.new"), utf8Path(shaders + "/main.frag"));
+  std::ofstream(pathFromUtf8(shaders + "/.main.frag.swp")) << "vim's swap";
+  std::ofstream(pathFromUtf8(shaders + "/.main.frag.new")) << "void main() {}";
+  fs::rename(pathFromUtf8(shaders + "/.main.frag.new"), pathFromUtf8(shaders + "/main.frag"));
   const std::string picture = pictures + "/\xe6\x98\x9f.png";  // 星.png
-  std::ofstream(utf8Path(picture)) << "not yet a PNG";
-  fs::create_directories(utf8Path("data/meshes"));
-  std::ofstream(utf8Path("data/meshes/box.obj")) << "v 0 0 0\n";
+  std::ofstream(pathFromUtf8(picture)) << "not yet a PNG";
+  fs::create_directories(pathFromUtf8("data/meshes"));
+  std::ofstream(pathFromUtf8("data/meshes/box.obj")) << "v 0 0 0\n";
   const std::set<std::string> expected = {"data/shaders/main.frag", picture, "data/meshes/box.obj"};
   EXPECT_EQ(await(watcher, expected), expected);
 
   // A file written in a folder made after the watch started, after that folder was seen.
-  std::ofstream(utf8Path("data/meshes/ring.obj")) << "v 1 0 0\n";
+  std::ofstream(pathFromUtf8("data/meshes/ring.obj")) << "v 1 0 0\n";
   EXPECT_EQ(await(watcher, {"data/meshes/ring.obj"}), std::set<std::string>{"data/meshes/ring.obj"});
 }
 
 TEST_F(WatchedFolder, AFolderMadeAfterTheStartIsWatchedFromWhenItAppears) {
   FileWatcher watcher("data");
   ASSERT_TRUE(watcher.watching());
-  fs::create_directories(utf8Path("data"));
+  fs::create_directories(pathFromUtf8("data"));
   EXPECT_EQ(await(watcher, {"data"}), std::set<std::string>{"data"});
-  std::ofstream(utf8Path("data/vesperscript.txt")) << "-1 cam new camera\n";
+  std::ofstream(pathFromUtf8("data/vesperscript.txt")) << "-1 cam new camera\n";
   EXPECT_EQ(await(watcher, {"data/vesperscript.txt"}), std::set<std::string>{"data/vesperscript.txt"});
 }
 

@@ -41,31 +41,31 @@ TEST(SystemOutput, EverythingPrintedReachesTheCopyLineForLineWithPlainLineBreaks
 // Names outside ASCII as the programs hold them (UTF-8) through the C library and std::filesystem.
 TEST(SystemFiles, UnicodeNamesReplacingRenamesAndWritableFolders) {
   const fs::path folder = fs::temp_directory_path() / ("glowmarch-files-" + std::to_string(std::random_device()()));
-  const std::string name = utf8Text(folder) + "/\xd1\x88\xd0\xbe\xd1\x83-\xe8\xa1\xa8\xe6\xbc\x94";  // шоу-表演
-  fs::create_directories(utf8Path(name));
+  const std::string name = nativeUtf8(folder) + "/\xd1\x88\xd0\xbe\xd1\x83-\xe8\xa1\xa8\xe6\xbc\x94";  // шоу-表演
+  fs::create_directories(pathFromUtf8(name));
   const std::string file = name + "/\xce\xba\xcf\x8d\xce\xb2\xce\xbf\xcf\x82.obj";  // κύβος.obj
   std::FILE* written = std::fopen(file.c_str(), "wb");
   ASSERT_NE(written, nullptr) << "the C library opens a UTF-8 name";
   std::fputs("v 0 0 0\n", written);
   std::fclose(written);
   std::error_code error;
-  EXPECT_EQ(fs::file_size(utf8Path(file), error), 8u);
+  EXPECT_EQ(fs::file_size(pathFromUtf8(file), error), 8u);
   std::string listed;
-  for (const fs::directory_entry& entry : fs::directory_iterator(utf8Path(name))) listed += utf8Text(entry.path().filename());
+  for (const fs::directory_entry& entry : fs::directory_iterator(pathFromUtf8(name))) listed += nativeUtf8(entry.path().filename());
   EXPECT_EQ(listed, "\xce\xba\xcf\x8d\xce\xb2\xce\xbf\xcf\x82.obj");
 
-  const fs::path part = utf8Path(name) / ".frame.png.part";
+  const fs::path part = pathFromUtf8(name) / ".frame.png.part";
   std::ofstream(part) << "new";
-  std::ofstream(utf8Path(file)) << "old";
+  std::ofstream(pathFromUtf8(file)) << "old";
   std::string reason;
-  ASSERT_TRUE(system::moveOver(part, utf8Path(file), reason)) << reason;
-  EXPECT_EQ(contents(utf8Path(file)), "new");
+  ASSERT_TRUE(system::moveOver(part, pathFromUtf8(file), reason)) << reason;
+  EXPECT_EQ(contents(pathFromUtf8(file)), "new");
   EXPECT_FALSE(fs::exists(part));
-  EXPECT_FALSE(system::moveOver(part, utf8Path(file), reason));
+  EXPECT_FALSE(system::moveOver(part, pathFromUtf8(file), reason));
   EXPECT_FALSE(reason.empty());
 
-  EXPECT_TRUE(system::canWriteIn(utf8Path(name), reason)) << reason;
-  EXPECT_FALSE(system::canWriteIn(utf8Path(name) / "missing", reason));
+  EXPECT_TRUE(system::canWriteIn(pathFromUtf8(name), reason)) << reason;
+  EXPECT_FALSE(system::canWriteIn(pathFromUtf8(name) / "missing", reason));
   fs::remove_all(folder, error);
 }
 
