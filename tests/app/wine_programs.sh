@@ -3,7 +3,7 @@
 # of all the programs and their DLLs, started from another folder, in a show folder whose name is
 # outside any ANSI code page; judged against the Linux build's programs on the same shows.
 #
-#   wine_programs.sh WINDOWS_BIN LINUX_BIN
+#   wine_programs.sh WINDOWS_BIN LINUX_BIN [RUNTIMES]
 #
 # - glowmarch.exe --new writes the very show glowmarch --new writes; --check on it exits 0;
 #   --check on a show with planted mistakes prints what the Linux check prints, and exits 1 as it does.
@@ -13,10 +13,17 @@
 #   with exit code 0.
 # - glowmarch-capture.exe --video with no ffmpeg.exe beside it or on PATH says so on one line, exits
 #   1 and writes nothing.
+# - With RUNTIMES (the folder of linux-x86_64/ and windows-x64/ that LINUX_BIN's glowmarch releases
+#   from), laid beside the Windows programs as the download lays them: glowmarch.exe --release of
+#   the release check's show makes the very folders the Linux glowmarch --release makes, and archives
+#   holding the same entries (names, modes, contents; only the time of the release differs), for
+#   each system whose runtime is there. Those the release checks play (scripts/test-release,
+#   tests/release/wine_release.sh).
 set -uo pipefail
 
 windows="$(realpath "$1")"
 linux="$(realpath "$2")"
+runtimes="${3:+$(realpath "$3")}"
 here="$(cd "$(dirname "$0")" && pwd)"
 root="$(cd "$here/../.." && pwd)"
 
@@ -41,7 +48,7 @@ fail() {
   exit 1
 }
 
-for tool in Xvfb xdotool import convert compare cmp wine wineserver; do
+for tool in Xvfb xdotool import convert compare cmp wine wineserver python3; do
   command -v "$tool" >/dev/null || fail "$tool is not installed: run scripts/setup"
 done
 for program in glowmarch.exe glowmarch-capture.exe; do
@@ -169,7 +176,52 @@ case "$said" in
 esac
 [ -e "$name/$video" ] && fail "--video without ffmpeg made $video"
 
+# The release, from the programs laid out as the download lays them: bin/ beside runtimes/.
+released=""
+if [ -n "$runtimes" ]; then
+  systems=()
+  [ -f "$runtimes/linux-x86_64/runtime.txt" ] && systems+=(--linux)
+  [ -f "$runtimes/windows-x64/runtime.txt" ] && systems+=(--windows)
+  [ ${#systems[@]} -gt 0 ] || fail "no runtime in $runtimes"
+  mkdir -p "$work/glowmarch"
+  cp -r "$windows" "$work/glowmarch/bin"
+  ln -s "$runtimes" "$work/glowmarch/runtimes"
+  release=$'ÑÐµÐ»Ð¸Ð·'  # релиз
+  cp -r "$root/tests/release/show" "$release"
+  if [ -f "$music" ]; then
+    mkdir -p "$release/data/music"
+    cp "$music" "$release/data/music/"
+  fi
+  wine "$work/glowmarch/bin/glowmarch.exe" --release "${systems[@]}" --out windows-made "$release" \
+    >"$work/release.out" 2>"$work/release.err" || fail "glowmarch.exe --release ${systems[*]} failed"
+  "$linux/glowmarch" --release "${systems[@]}" --out linux-made "$release" >/dev/null 2>"$work/release-linux.err" ||
+    fail "the Linux glowmarch --release failed"
+  diff -r linux-made windows-made >"$work/release.diff" 2>&1
+  grep -v '^Binary files .*\.\(tar\.gz\|zip\) differ$' "$work/release.diff" >"$work/release-folders.diff" &&
+    fail "glowmarch.exe --release made other folders than the Linux one: $(head -n 5 "$work/release-folders.diff")"
+  python3 - linux-made windows-made <<'PYTHON' || fail "glowmarch.exe --release made other archives than the Linux one"
+import hashlib, os, sys, tarfile, zipfile
+def entries(folder):
+    found = {}
+    for name in sorted(os.listdir(folder)):
+        path = os.path.join(folder, name)
+        if name.endswith(".zip"):
+            with zipfile.ZipFile(path) as z:
+                found[name] = [(i.filename, i.external_attr, i.CRC, i.file_size, i.flag_bits) for i in z.infolist()]
+        elif name.endswith(".tar.gz"):
+            with tarfile.open(path) as t:
+                found[name] = [(m.name, m.mode, m.type, m.size,
+                                hashlib.sha256(t.extractfile(m).read()).hexdigest() if m.isfile() else "")
+                               for m in t.getmembers()]
+    return found
+linux, windows = entries(sys.argv[1]), entries(sys.argv[2])
+if not linux or linux != windows:
+    sys.exit("archives: %s against %s" % (sorted(linux), sorted(windows)))
+PYTHON
+  released=", --release ${systems[*]} makes what the Linux --release makes"
+fi
+
 echo "PASS: from $(basename "$windows") under Wine in a folder named $name: --new writes the Linux show and" \
      "--check passes it, the same $findings findings as on Linux, the capture's frame for 2 s and its sound are" \
      "the Linux capture's, the paused edit mode shows that frame and a saved shader changes it in place," \
-     "--video without ffmpeg says where ffmpeg.exe goes"
+     "--video without ffmpeg says where ffmpeg.exe goes$released"
