@@ -23,6 +23,10 @@ class MusicStream {
   // Holds the music at the frame heard now, so that play() goes on from that very frame. False for
   // a stream that cannot pause.
   virtual bool pause() { return false; }
+  // Pauses and returns once the fade out has been heard (waiting at most a quarter of a second), so
+  // that closing the output or dropping the stream next cuts nothing but silence. At once for a
+  // stream that sounds nothing.
+  virtual void fadeOutAndWait() { pause(); }
   // Moves to a frame of the piece: what is heard next starts there, and the position reads it.
   // A stream that cannot move stays where it is.
   virtual void seek(std::uint64_t /*frame*/) {}

@@ -4,7 +4,8 @@
 //   interpolated with the wall clock between callbacks and never running backwards but by a seek;
 // - pausing and seeking without a click: the music fades out over at most 5 ms, from where it is
 //   handed out, and in again from where it stops or from the frame sought; nothing is heard twice
-//   and nothing skipped but what a seek skips, and a fade never moves the position;
+//   and nothing skipped but what a seek skips, and a fade never moves the position; before the
+//   output closes, the fade out can be waited for;
 // - closing every open device at process exit, before anything the callback reads goes away.
 #include <SDL2/SDL.h>
 
@@ -15,6 +16,7 @@
 #include <mutex>
 #include <optional>
 #include <string_view>
+#include <thread>
 
 #include "audio/AudioDevice.h"
 
@@ -100,6 +102,7 @@ class SdlStream final : public MusicStream {
     // One stream at a time: a new one takes the device over.
     output->current = this;
     started = true;
+    quietFills = 0;
     if (paused) {
       // On from the frame after the last one handed out, which the position reads until the
       // device asks for more.
@@ -114,6 +117,7 @@ class SdlStream final : public MusicStream {
     if (!started || output->id == 0 || output->current != this) return false;
     if (paused) return true;
     paused = true;
+    quietFills = 0;
     // What the device holds plays out and the music fades out from where it is handed out, so
     // nothing is heard twice on resuming: the position is the frame after the fade.
     lastReported = std::max(lastReported, stopFrame());
@@ -121,8 +125,23 @@ class SdlStream final : public MusicStream {
     return true;
   }
 
+  void fadeOutAndWait() override {
+    if (!pause()) return;
+    const Clock::time_point giveUp = Clock::now() + std::chrono::milliseconds(250);
+    while (Clock::now() < giveUp) {
+      {
+        std::lock_guard lock(output->mutex);
+        // The buffer that holds the end of the fade has been played once the device asked for two
+        // more (a device that keeps a buffer of its own holds one of them).
+        if (quietFills >= 2 || output->id == 0 || output->current != this) return;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+  }
+
   void seek(std::uint64_t frame) override {
     std::lock_guard lock(output->mutex);
+    quietFills = 0;
     lastReported = frame;
     anchored = false;
     starved = false;
@@ -155,10 +174,17 @@ class SdlStream final : public MusicStream {
     const bool decodingDone = pcm.complete();  // read first: then the count below is final
     const std::uint64_t available = pcm.decodedFrames();
     const std::uint64_t before = handed;
+    if (paused && gain == 0 && !target) ++quietFills;
     std::uint64_t given = 0;
     std::uint64_t out = 0;
     bool jumped = false;
     for (; out < frames; ++out) {
+      if (handed >= available) {
+        // Past what is decoded (the music's end) nothing sounds, so nothing is left to fade: a seek
+        // that waits for the fade out takes its frame now, and what comes next fades in.
+        gain = 0;
+        if (!target) break;
+      }
       if ((paused || target) && gain == 0) {
         // Faded out: a seek takes its frame now; a pause gives silence.
         if (!target) break;
@@ -168,7 +194,7 @@ class SdlStream final : public MusicStream {
         if (paused) break;
       }
       const bool sounding = !paused && !target;
-      // A seek may have gone past what is decoded yet.
+      // The frame sought may lie past what is decoded yet.
       if (handed >= available) break;
       gain = sounding ? std::min(gain + 1, fadeFrames) : gain - 1;
       const std::int16_t* frame = pcm.samples() + handed * channelCount;
@@ -230,7 +256,8 @@ class SdlStream final : public MusicStream {
   bool paused = false;
   std::optional<std::uint64_t> target;  // a frame sought, taken once the music has faded out
   int gain = fadeFrames;                // of fadeFrames; a fresh stream starts at full level
-  // Main thread only (written under output->mutex by restartAt, which also runs there).
+  int quietFills = 0;                   // calls that found the music paused and faded out
+  // Main thread only: the position, pause and seek read and write it (pause and seek under output->mutex).
   std::uint64_t lastReported = 0;
 };
 

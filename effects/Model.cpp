@@ -9,6 +9,7 @@
 #include "effects/ObjReader.h"
 #include "resources/KeptResources.h"
 #include "resources/ShaderLibrary.h"
+#include "resources/WholeFile.h"
 
 namespace glowmarch {
 
@@ -36,7 +37,7 @@ bool Model::loadObj(const char* path) {
   std::array<GLint, 3> layout{};
   if (keepingResources()) {
     layout = attributeLocations(shader);
-    const std::optional<FileBytes> bytes = readFileBytes(path);
+    const std::optional<FileBytes> bytes = readWholeFile(path);
     if (!bytes) return false;
     hash = contentHash(bytes->data.get(), bytes->size);
     if (const KeptMesh* kept = findKeptMesh(path, hash, layout)) {

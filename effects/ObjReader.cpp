@@ -5,14 +5,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <unordered_map>
 
-#include "resources/Utf8Path.h"
-
 #include "effects/PolygonCutter.h"
+#include "resources/WholeFile.h"
 
 namespace glowmarch {
 
@@ -301,33 +299,6 @@ class Reader {
 
 }  // namespace
 
-std::optional<FileBytes> readFileBytes(const char* path) {
-  std::FILE* file = std::fopen(path, "rb");
-  if (file == nullptr) return std::nullopt;
-  std::error_code ignored;
-  const std::uintmax_t expected = std::filesystem::file_size(pathFromUtf8(path), ignored);
-  FileBytes bytes;
-  // The size is only a hint: a file that changes while it is read is read to its actual end.
-  std::size_t capacity = expected == static_cast<std::uintmax_t>(-1) ? 0 : static_cast<std::size_t>(expected);
-  capacity = capacity + 1 < (1u << 16) ? (1u << 16) : capacity + 1;
-  bytes.data = std::make_unique_for_overwrite<char[]>(capacity);
-  for (;;) {
-    if (bytes.size == capacity) {
-      auto larger = std::make_unique_for_overwrite<char[]>(capacity * 2);
-      std::memcpy(larger.get(), bytes.data.get(), bytes.size);
-      bytes.data = std::move(larger);
-      capacity *= 2;
-    }
-    const std::size_t got = std::fread(bytes.data.get() + bytes.size, 1, capacity - bytes.size, file);
-    bytes.size += got;
-    if (got == 0) break;
-  }
-  const bool failed = std::ferror(file) != 0;
-  std::fclose(file);
-  if (failed) return std::nullopt;  // a folder opens, then fails to read
-  return bytes;
-}
-
 ObjMesh readObj(std::string_view text) {
   Reader reader;
   // A UTF-8 byte-order mark would hide the first line.
@@ -347,7 +318,7 @@ ObjMesh readObj(std::string_view text) {
 }
 
 std::optional<ObjMesh> readObjFile(const char* path) {
-  std::optional<FileBytes> bytes = readFileBytes(path);
+  std::optional<FileBytes> bytes = readWholeFile(path);
   if (!bytes) return std::nullopt;
   return readObj(bytes->text());
 }

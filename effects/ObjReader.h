@@ -2,7 +2,6 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -24,14 +23,6 @@ struct ObjMesh {
 // corner that has no normal or texture coordinates keeps those of the same corner of the previous
 // triangle (zero on the first).
 ObjMesh readObj(std::string_view text);
-
-struct FileBytes {
-  std::unique_ptr<char[]> data;
-  std::size_t size = 0;
-  std::string_view text() const { return std::string_view(data.get(), size); }
-};
-// A whole file; nothing when it cannot be opened or read.
-std::optional<FileBytes> readFileBytes(const char* path);
 
 // The file read as above; nothing when it cannot be opened or read.
 std::optional<ObjMesh> readObjFile(const char* path);

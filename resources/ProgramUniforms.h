@@ -1,5 +1,7 @@
 // The three uniforms every scene object feeds its program, set only when the program holds another value.
-// Uniform values belong to the program and programs are never relinked, so nothing drawn can tell.
+// Uniform values belong to the program, so nothing drawn can tell. A link resets a program's values
+// and may move its locations: whoever links a program again (the edit mode's saved shaders) forgets
+// what is known here.
 #pragma once
 
 #include <GL/glew.h>

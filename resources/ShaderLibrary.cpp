@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "resources/KeptResources.h"
+#include "resources/WholeFile.h"
 
 namespace glowmarch {
 
@@ -86,21 +87,6 @@ GLenum stageType(std::string_view path) {
   return 0;
 }
 
-// The whole file, or nothing when it cannot be opened or read (a folder opens but cannot be read).
-std::optional<std::vector<char>> readWholeFile(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return std::nullopt;
-  std::vector<char> bytes;
-  char chunk[1 << 14];
-  std::size_t got = 0;
-  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.insert(bytes.end(), chunk, chunk + got);
-  const bool failed = std::ferror(file) != 0;
-  std::fclose(file);
-  // glShaderSource takes the length as a GLint.
-  if (failed || bytes.size() > static_cast<std::size_t>(INT_MAX)) return std::nullopt;
-  return bytes;
-}
-
 // GL may report a log length of 0; the buffer always holds at least the terminating zero.
 std::vector<char> emptyLog(GLint length) { return std::vector<char>(length > 0 ? length : 1, '\0'); }
 
@@ -110,11 +96,13 @@ GLuint loadShaderSource(std::string_view name) {
   const std::string path = "data/shaders/" + std::string(name);
   const GLenum type = stageType(path);
   if (type == 0) return 0;
-  const std::optional<std::vector<char>> source = readWholeFile(path);
+  std::optional<FileBytes> source = readWholeFile(path.c_str());
+  // glShaderSource takes the length as a GLint.
+  if (source && source->size > static_cast<std::size_t>(INT_MAX)) source.reset();
   if (source && keepingResources()) {
     // The same text compiles to the same stage: the last show's is taken as it is.
     const auto kept = keptStages.find(name);
-    if (kept != keptStages.end() && std::string_view(source->data(), source->size()) == kept->second.text) {
+    if (kept != keptStages.end() && source->text() == kept->second.text) {
       const GLuint stage = kept->second.stage;
       sourceTexts[std::string(name)] = std::move(kept->second.text);
       keptStages.erase(kept);
@@ -129,17 +117,16 @@ GLuint loadShaderSource(std::string_view name) {
     shaderSources[std::string(name)] = stage;
     return stage;
   }
-  // An empty file is an empty text, not a null pointer: GL refuses that and the compiler's log is lost.
-  const GLchar* text = source->empty() ? "" : source->data();
-  const GLint length = static_cast<GLint>(source->size());
+  const GLchar* text = source->data.get();
+  const GLint length = static_cast<GLint>(source->size);
   glShaderSource(stage, 1, &text, &length);
   glCompileShader(stage);
   GLint status = 0;
   glGetShaderiv(stage, GL_COMPILE_STATUS, &status);
   if (status != 0) {
     shaderSources[std::string(name)] = stage;
-    if (keepingLastGood) goodSources[std::string(name)].assign(source->begin(), source->end());
-    if (keepingResources()) sourceTexts[std::string(name)].assign(source->begin(), source->end());
+    if (keepingLastGood) goodSources[std::string(name)] = source->text();
+    if (keepingResources()) sourceTexts[std::string(name)] = source->text();
     return stage;
   }
   GLint logLength = 0;

@@ -2,16 +2,14 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <map>
 #include <optional>
 #include <string>
-#include <vector>
+#include <tuple>
 
 #include "resources/KeptResources.h"
 #include "resources/PngDecoder.h"
-#include "resources/Utf8Path.h"
+#include "resources/WholeFile.h"
 
 namespace glowmarch {
 
@@ -20,31 +18,10 @@ namespace {
 // Keyed by the name as the caller gave it, not by the path that was opened.
 std::map<std::string, GLuint, std::less<>> textures;
 
-// While resources are kept: which file each texture of this show came from, and what the show
-// before handed on.
-struct TextureFile {
-  std::string path;
-  std::uint64_t hash = 0;
-  GLuint id = 0;
-};
-std::map<std::string, TextureFile, std::less<>> textureFiles;
-std::map<std::string, TextureFile, std::less<>> keptTextures;
-
-// The whole file, or nothing when it cannot be opened as a file (a folder never can).
-std::optional<std::vector<std::uint8_t>> readWholeFile(const std::string& path) {
-  std::error_code error;
-  if (!std::filesystem::is_regular_file(pathFromUtf8(path), error)) return std::nullopt;
-  std::ifstream file(path, std::ios::binary | std::ios::ate);
-  if (!file) return std::nullopt;
-  const std::streamoff size = file.tellg();
-  if (size < 0) return std::nullopt;
-  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
-  file.seekg(0);
-  file.read(reinterpret_cast<char*>(bytes.data()), size);
-  // A file that shrank while we read it decodes as far as it goes.
-  bytes.resize(static_cast<std::size_t>(file.gcount()));
-  return bytes;
-}
+// While resources are kept: each texture of this show and of the show before, by its name and the
+// path and content of its file.
+using TextureFile = std::tuple<std::string, std::string, std::uint64_t>;
+Handover<TextureFile, GLuint> keptTextures;
 
 }  // namespace
 
@@ -57,23 +34,19 @@ GLuint findTexture(std::string_view name) {
 GLuint loadTexture(std::string_view name) {
   const std::string key(name);
   std::string path = key;
-  std::optional<std::vector<std::uint8_t>> file = readWholeFile(path);
+  std::optional<FileBytes> file = readWholeFile(path.c_str());
   if (!file) {
     path = "data/textures/" + key;
-    file = readWholeFile(path);
+    file = readWholeFile(path.c_str());
   }
   std::uint64_t hash = 0;
   if (file && keepingResources()) {
-    hash = contentHash(file->data(), file->size());
-    const auto kept = keptTextures.find(key);
-    if (kept != keptTextures.end() && kept->second.path == path && kept->second.hash == hash) {
+    hash = contentHash(file->bytes(), file->size);
+    if (const GLuint* kept = keptTextures.take(TextureFile{key, path, hash})) {
       // The same picture: bound as a load leaves it, and nothing decoded or uploaded.
-      const GLuint id = kept->second.id;
-      glBindTexture(GL_TEXTURE_2D, id);
-      textureFiles[key] = std::move(kept->second);
-      keptTextures.erase(kept);
-      textures.emplace(key, id);
-      return id;
+      glBindTexture(GL_TEXTURE_2D, *kept);
+      textures.emplace(key, *kept);
+      return *kept;
     }
   }
   if (!file) {
@@ -83,7 +56,7 @@ GLuint loadTexture(std::string_view name) {
   }
 
   DecodedImage image;
-  const PngError error = decodePng(file->data(), file->size(), image);
+  const PngError error = decodePng(file->bytes(), file->size, image);
   if (error != PngError::none) {
     std::printf("Decode png failed: %u\n", static_cast<unsigned>(error));
     std::fflush(stdout);
@@ -103,7 +76,7 @@ GLuint loadTexture(std::string_view name) {
   glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, static_cast<GLsizei>(image.width), static_cast<GLsizei>(image.height),
                0, GL_RGBA, GL_UNSIGNED_BYTE, image.pixels.data());
   textures.emplace(key, id);
-  if (keepingResources()) textureFiles[key] = TextureFile{path, hash, id};
+  if (keepingResources()) keptTextures.add(TextureFile{key, path, hash}, id);
   return id;
 }
 
@@ -118,15 +91,11 @@ void flipRows(std::uint8_t* pixels, std::uint32_t width, std::uint32_t height) {
 
 void clearTextureLibrary() {
   textures.clear();
-  textureFiles.clear();
   keptTextures.clear();
 }
 
 void releaseTextureLibrary() {
-  // What the show before handed on and this one did not take is no one's any more.
-  for (const auto& entry : keptTextures) glDeleteTextures(1, &entry.second.id);
-  keptTextures = std::move(textureFiles);
-  textureFiles.clear();
+  keptTextures.handOver([](GLuint id) { glDeleteTextures(1, &id); });
   textures.clear();
 }
 

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <string_view>
 
 #include "effects/EffectRegistry.h"
@@ -183,6 +184,13 @@ std::vector<CommandWord> commandWords() {
   std::vector<CommandWord> words;
   for (const Command& entry : commands) words.push_back(entry.declared);
   return words;
+}
+
+bool isEndLine(const ScriptLine& line) {
+  // Cut as executeLine cuts it, from a copy.
+  std::string text(line.text);
+  const Words words = cutWords(text.data());
+  return words.count >= 2 && std::string_view(words[1]) == "END";
 }
 
 void executeLine(Player& player, ScriptLine& line) {

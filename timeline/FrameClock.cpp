@@ -2,7 +2,10 @@
 
 #include <GL/glew.h>
 
+#include <cmath>
+
 #include "audio/MusicStream.h"
+#include "timeline/FrameLoop.h"
 #include "timeline/Player.h"
 
 namespace glowmarch {
@@ -20,6 +23,33 @@ std::uint32_t frameMilliseconds(std::uint64_t frame, int fps) {
   // Rounded to the nearest tick in whole numbers; the clock wraps as the player's clock does.
   const std::uint64_t twice = static_cast<std::uint64_t>(fps) * 2;
   return static_cast<std::uint32_t>((frame * 2000 + static_cast<std::uint64_t>(fps)) / twice);
+}
+
+double frameMusicTime(std::uint64_t frame, int fps, std::optional<std::uint64_t> musicFrames) {
+  const double seconds = frameSeconds(frame, fps);
+  // As a ManualStream set to these seconds reads them: playing while its sample lies in the piece.
+  if (musicFrames && std::floor(seconds * audio::sampleRate) < static_cast<double>(*musicFrames)) return seconds;
+  return secondsBetween(0, frameMilliseconds(frame, fps));
+}
+
+std::optional<std::uint64_t> scriptEndFrame(const std::vector<ScriptLine>& lines, int fps,
+                                            std::optional<std::uint64_t> musicFrames, std::uint64_t limit) {
+  std::optional<std::uint64_t> earliest;
+  for (const ScriptLine& line : lines) {
+    if (line.executed || !isEndLine(line)) continue;
+    // Start-up lines all run before the first frame.
+    if (line.time < 0.0) return 0;
+    // A time stamp the music time never passes (NaN) never runs.
+    if (!(line.time >= 0.0)) continue;
+    // The music time of a frame lies within half a millisecond of n / fps, so no frame before this
+    // one is past the stamp; from here the frames are tried as the show runs them.
+    const double from = std::floor((line.time - 0.002) * fps);
+    if (from >= static_cast<double>(earliest.value_or(limit))) continue;
+    std::uint64_t frame = from > 0.0 ? static_cast<std::uint64_t>(from) : 0;
+    while (frame < earliest.value_or(limit) && !isDue(line, frameMusicTime(frame, fps, musicFrames))) ++frame;
+    if (frame < earliest.value_or(limit)) earliest = frame;
+  }
+  return earliest;
 }
 
 FrameClock::FrameClock() : former(platform()) {

@@ -4,8 +4,10 @@
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "timeline/Platform.h"
+#include "timeline/Script.h"
 
 namespace glowmarch {
 
@@ -15,6 +17,14 @@ class Player;
 double frameSeconds(std::uint64_t frame, int fps);
 // The player's millisecond clock at frame n, counted from the show's start: the nearest tick to n / fps.
 std::uint32_t frameMilliseconds(std::uint64_t frame, int fps);
+// The music time the show reads at frame n: n / fps while music of `musicFrames` samples plays, the
+// millisecond clock once it has ended or when there is none.
+double frameMusicTime(std::uint64_t frame, int fps, std::optional<std::uint64_t> musicFrames);
+
+// The frame in which the script's "END" ends a show played on the grid from the start, if it comes
+// before frame `limit`: 0 for an END among the start-up lines. Lines already run are passed over.
+std::optional<std::uint64_t> scriptEndFrame(const std::vector<ScriptLine>& lines, int fps,
+                                            std::optional<std::uint64_t> musicFrames, std::uint64_t limit);
 
 // While it stands, the platform's millisecond clock reads the frame set last, so a show's frame delta
 // follows the frames and not the machine's speed; the former clock is put back when it goes.

@@ -86,6 +86,8 @@ void setScriptListing(bool on);
 
 // Runs one line's command and marks it executed.
 void executeLine(Player& player, ScriptLine& line);
+// Whether running the line would run the script's "END"; the line is left as it is.
+bool isEndLine(const ScriptLine& line);
 
 // A new effect of the class named by the type word, or nullptr for an unknown word.
 std::unique_ptr<Demoeffect> createEffect(const char* type);

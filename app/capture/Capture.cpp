@@ -23,9 +23,11 @@
 #include "effects/FrameValues.h"
 #include "effects/ShowState.h"
 #include "resources/Utf8Path.h"
+#include "resources/WholeFile.h"
 #include "timeline/FrameClock.h"
 #include "timeline/Platform.h"
 #include "timeline/Player.h"
+#include "timeline/Script.h"
 
 namespace glowmarch {
 
@@ -248,6 +250,20 @@ std::optional<std::uint64_t> musicLength(const audio::MusicStream* stream) {
   return stream->music().length();
 }
 
+// The frame the script's "END" ends the show in, read from the script file without playing the show
+// or printing anything.
+std::optional<std::uint64_t> scriptEndOf(const CapturePlan& plan, std::optional<std::uint64_t> musicFrames) {
+  std::optional<FileBytes> text = readWholeFile(scriptPath);
+  if (!text) return std::nullopt;
+  // Cut into lines in place, with the spare byte after the text.
+  return scriptEndFrame(splitScript(text->data.get(), text->size), plan.fps, musicFrames, plan.askedEnd);
+}
+
+std::string endsTooSoon(std::uint64_t endFrame, std::uint64_t first, int fps) {
+  return "the show ends at " + secondsText(frameSeconds(endFrame, fps)) + " s, before the capture's first frame at " +
+         secondsText(frameSeconds(first, fps)) + " s; nothing written";
+}
+
 }  // namespace
 
 int runCapture(const std::vector<std::string>& arguments) {
@@ -271,8 +287,12 @@ int runCapture(const CaptureOptions& options, CaptureTimes* times) {
     // The music's length comes from its pre-scan; nothing is drawn.
     const std::shared_ptr<audio::DecodedMusic> music = audio::DecodedMusic::open(musicPath);
     const std::optional<std::uint64_t> frames = music ? std::optional(music->length()) : std::nullopt;
-    const std::optional<CapturePlan> whole = planCapture(options.fps, options.from, options.to, frames);
+    std::optional<CapturePlan> whole = planCapture(options.fps, options.from, options.to, frames);
     if (!whole) return fail(std::string("no music (") + musicPath + ") to end the capture; give --to");
+    stopAtScriptEnd(*whole, scriptEndOf(*whole, frames));
+    if (whole->scriptEnd && *whole->scriptEnd <= whole->first) {
+      return fail(endsTooSoon(*whole->scriptEnd, whole->first, whole->fps));
+    }
     std::fputs(planJson(options, *whole).c_str(), stdout);
     return 0;
   }
@@ -304,8 +324,17 @@ int runCapture(const CaptureOptions& options, CaptureTimes* times) {
   auto* stream = dynamic_cast<audio::ManualStream*>(player->stream.get());
   // Whole before the first frame: the file is written, and the spectra never wait.
   if (stream != nullptr) stream->music().waitForFrames(stream->music().length());
-  const std::optional<CapturePlan> whole = planCapture(options.fps, options.from, options.to, musicLength(stream));
+  std::optional<CapturePlan> whole = planCapture(options.fps, options.from, options.to, musicLength(stream));
   if (!whole) return fail(std::string("no music (") + musicPath + ") to end the capture; give --to");
+  // Known before the first frame, so that the frames, the sound, the parts and the progress all stop
+  // there; the frame it ends the show in still runs, so the lines due there print as the show plays.
+  stopAtScriptEnd(*whole, player->over() ? std::optional<std::uint64_t>(0)
+                                         : scriptEndFrame(player->scriptLines, whole->fps, musicLength(stream),
+                                                          whole->askedEnd));
+  if (whole->scriptEnd && *whole->scriptEnd <= whole->first) {
+    if (!player->over()) seekFrames(*player, clock, 0, *whole->scriptEnd + 1, whole->fps);
+    return fail(endsTooSoon(*whole->scriptEnd, whole->first, whole->fps));
+  }
   if (whole->count() == 0) {
     return fail("nothing to capture: the music ends at " + secondsText(frameSeconds(whole->end, whole->fps)) +
                 " s, before --from");
@@ -321,19 +350,14 @@ int runCapture(const CaptureOptions& options, CaptureTimes* times) {
   const std::string partName =
       options.parts > 1 ? " (part " + std::to_string(options.part) + "/" + std::to_string(options.parts) + ")" : "";
 
-  // The frame in which the script's "END" ended the show, if it did: the show's first frame when it
-  // came among the start-up lines.
+  // The frame in which the script's "END" ended the show, if it did.
   std::optional<std::uint64_t> endedIn;
-  if (player->over()) endedIn = 0;
   const auto endsBeforeTheFirstFrame = [&] {
     std::error_code ignored;
     if (out.marked) fs::remove(out.places.frames / unfinishedMark, ignored);
     out.marked = false;
-    return fail("the show ends at " + secondsText(frameSeconds(*endedIn, plan.fps)) +
-                " s, before the capture's first frame at " + secondsText(frameSeconds(whole->first, plan.fps)) +
-                " s; nothing written");
+    return fail(endsTooSoon(*endedIn, whole->first, plan.fps));
   };
-  if (endedIn) return endsBeforeTheFirstFrame();
 
   if (writes) {
     out.sound = std::make_unique<TemporaryFile>(out.places.sound);
@@ -371,13 +395,15 @@ int runCapture(const CaptureOptions& options, CaptureTimes* times) {
   std::uint64_t written = 0;
   const auto framesStart = std::chrono::steady_clock::now();
   const double cpuStart = system::processCpuSeconds() + system::childrenCpuSeconds();
-  for (std::uint64_t frame = plan.first; frame < plan.end && !endedIn; ++frame) {
+  const bool reachesEnd = whole->scriptEnd && plan.end == *whole->scriptEnd;
+  for (std::uint64_t frame = plan.first; (frame < plan.end || (reachesEnd && frame == plan.end)) && !endedIn; ++frame) {
     clock.set(*player, frame, plan.fps);
     if (!player->runFrame()) {
       // The script's "END": this frame is not drawn, and the show is over.
       endedIn = frame;
       break;
     }
+    if (frame >= plan.end) break;
     if (out.pictures) {
       std::vector<std::uint8_t>* picture = out.pictures->take();
       // A writer failed: its reason comes from finishing.
@@ -413,7 +439,7 @@ int runCapture(const CaptureOptions& options, CaptureTimes* times) {
   if (endedIn) {
     std::fprintf(stderr, "%s: the script's END ended the show at %s s; %llu of %llu frames written\n", captureProgram,
                  secondsText(frameSeconds(*endedIn, plan.fps)).c_str(), static_cast<unsigned long long>(written),
-                 static_cast<unsigned long long>(plan.count()));
+                 static_cast<unsigned long long>(plan.askedEnd > plan.first ? plan.askedEnd - plan.first : 0));
   }
   std::fprintf(stderr, "%s: %llu frames at %d fps (%.3f s to %.3f s of music)%s%s, %.1f s\n",
                captureProgram, static_cast<unsigned long long>(written), plan.fps,

@@ -36,7 +36,14 @@ std::optional<CapturePlan> planCapture(int fps, double from, std::optional<doubl
   plan.fps = fps;
   plan.first = firstFrameAt(from, fps);
   plan.end = to ? firstFrameAt(*to, fps) : firstFrameAfterMusic(*musicFrames, fps);
+  plan.askedEnd = plan.end;
   return plan;
+}
+
+void stopAtScriptEnd(CapturePlan& plan, std::optional<std::uint64_t> endFrame) {
+  if (!endFrame || *endFrame >= plan.askedEnd) return;
+  plan.scriptEnd = endFrame;
+  plan.end = *endFrame;
 }
 
 std::uint64_t frameSample(std::uint64_t frame, int fps) {

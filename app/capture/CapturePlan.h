@@ -17,6 +17,10 @@ struct CapturePlan {
   int fps = 60;
   std::uint64_t first = 0;
   std::uint64_t end = 0;  // one past the last frame written
+  std::uint64_t askedEnd = 0;  // `end` as --to or the music's end put it
+  // The frame in which the script's "END" ends the show, when that comes before `askedEnd`: the
+  // frames and the sound stop there (`end` is that frame), and the frame itself is run, not written.
+  std::optional<std::uint64_t> scriptEnd;
   std::uint64_t count() const { return end > first ? end - first : 0; }
 };
 
@@ -34,6 +38,10 @@ std::uint64_t firstFrameAfterMusic(std::uint64_t musicFrames, int fps);
 // optional when neither bounds the capture (no `to`, no music).
 std::optional<CapturePlan> planCapture(int fps, double from, std::optional<double> to,
                                        std::optional<std::uint64_t> musicFrames);
+
+// The plan stopped at `endFrame`, the frame in which the script's "END" ends the show, when that comes
+// before its end.
+void stopAtScriptEnd(CapturePlan& plan, std::optional<std::uint64_t> endFrame);
 
 // The first sample (44100 Hz) heard at frame n: the one n / fps falls in.
 std::uint64_t frameSample(std::uint64_t frame, int fps);

@@ -2,27 +2,16 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <sstream>
 
 #include "effects/ObjReader.h"
 #include "resources/PngDecoder.h"
-#include "resources/Utf8Path.h"
+#include "resources/WholeFile.h"
 
 namespace glowmarch {
 
 namespace {
-
-std::optional<std::string> readFile(const std::string& path) {
-  std::error_code error;
-  if (!std::filesystem::is_regular_file(pathFromUtf8(path), error)) return std::nullopt;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 GLenum stageType(std::string_view path) {
   if (path.find(".vert") != std::string_view::npos) return GL_VERTEX_SHADER;
@@ -80,13 +69,13 @@ ResourceProbe::SourceState ResourceProbe::source(std::string_view name) {
   const std::string key(name);
   const std::string path = "data/shaders/" + key;
   const GLenum type = stageType(path);
-  const std::optional<std::string> text = type == 0 ? std::nullopt : readFile(path);
+  const std::optional<FileBytes> text = type == 0 ? std::nullopt : readWholeFile(path.c_str());
   SourceState state = type == 0 ? SourceState::noStage : !text ? SourceState::missing : SourceState::compiled;
   GLuint stage = 0;
   if (state == SourceState::compiled && canCompile) {
     stage = glCreateShader(type);
-    const GLchar* bytes = text->data();
-    const GLint length = static_cast<GLint>(text->size());
+    const GLchar* bytes = text->data.get();
+    const GLint length = static_cast<GLint>(text->size);
     glShaderSource(stage, 1, &bytes, &length);
     glCompileShader(stage);
     GLint status = 0;
@@ -154,16 +143,15 @@ ResourceProbe::ProgramResult ResourceProbe::link(const std::vector<std::string>&
 const ResourceProbe::PictureResult& ResourceProbe::picture(const std::string& name) {
   if (auto found = pictures.find(name); found != pictures.end()) return found->second;
   PictureResult result;
-  std::optional<std::string> bytes = readFile(name);
+  std::optional<FileBytes> bytes = readWholeFile(name.c_str());
   result.path = name;
   if (!bytes) {
     result.path = "data/textures/" + name;
-    bytes = readFile(result.path);
+    bytes = readWholeFile(result.path.c_str());
   }
   if (bytes) {
     DecodedImage image;
-    const PngError error =
-        decodePng(reinterpret_cast<const std::uint8_t*>(bytes->data()), bytes->size(), image);
+    const PngError error = decodePng(bytes->bytes(), bytes->size, image);
     result.state = error == PngError::none ? PictureState::decoded : PictureState::notPng;
     result.error = static_cast<unsigned>(error);
   }
@@ -172,9 +160,7 @@ const ResourceProbe::PictureResult& ResourceProbe::picture(const std::string& na
 
 ResourceProbe::MeshState ResourceProbe::mesh(const std::string& path) {
   if (auto found = meshes.find(path); found != meshes.end()) return found->second;
-  std::error_code error;
-  const std::optional<ObjMesh> read =
-      std::filesystem::is_directory(pathFromUtf8(path), error) ? std::nullopt : readObjFile(path.c_str());
+  const std::optional<ObjMesh> read = readObjFile(path.c_str());
   const MeshState state = !read ? MeshState::missing : read->indices.empty() ? MeshState::noFaces : MeshState::faces;
   meshes.emplace(path, state);
   return state;

@@ -33,7 +33,13 @@ void checkMusic(std::vector<Finding>& findings) {
       }
     }
     // A music folder without any MP3 says the show has no music yet: it runs on the wall clock.
-    if (others.empty() && fs::is_directory("data/music", error)) return;
+    if (others.empty() && fs::is_directory("data/music", error)) {
+      findings.push_back({musicPath, 0,
+                          "no music yet, so the show runs on the wall clock; the player plays this file, under "
+                          "this very name, once it is there",
+                          true});
+      return;
+    }
     findings.push_back({musicPath, 0,
                         "the music is missing: the player plays only this file name" +
                             (others.empty() ? std::string("; put the show's MP3 there under this name")
@@ -74,9 +80,15 @@ std::vector<Finding> checkShow(std::vector<NamedFile>* named) {
   return findings;
 }
 
+std::size_t countProblems(const std::vector<Finding>& findings) {
+  return static_cast<std::size_t>(
+      std::count_if(findings.begin(), findings.end(), [](const Finding& finding) { return !finding.note; }));
+}
+
 std::string formatFinding(const Finding& finding) {
-  if (finding.line <= 0) return finding.file + ": " + finding.message;
-  return finding.file + ":" + std::to_string(finding.line) + ": " + finding.message;
+  const std::string message = (finding.note ? "note: " : "") + finding.message;
+  if (finding.line <= 0) return finding.file + ": " + message;
+  return finding.file + ":" + std::to_string(finding.line) + ": " + message;
 }
 
 int runCheck(const std::vector<std::string>& arguments) {
@@ -109,12 +121,13 @@ int runCheck(const std::vector<std::string>& arguments) {
   }
   for (const Finding& finding : findings) std::printf("%s\n", formatFinding(finding).c_str());
   std::fflush(stdout);
-  if (findings.empty()) {
+  const std::size_t problems = countProblems(findings);
+  if (problems == 0) {
     std::fprintf(stderr, "glowmarch --check: no problems found\n");
   } else {
-    std::fprintf(stderr, "glowmarch --check: %zu problem%s found\n", findings.size(), findings.size() == 1 ? "" : "s");
+    std::fprintf(stderr, "glowmarch --check: %zu problem%s found\n", problems, problems == 1 ? "" : "s");
   }
-  return findings.empty() ? 0 : 1;
+  return problems == 0 ? 0 : 1;
 }
 
 }  // namespace glowmarch

@@ -2,6 +2,7 @@
 // playing it, and names each mistake the player would pass over in silence, with its file and line.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@ struct Finding {
   std::string file;
   int line = 0;  // 0: the file as a whole
   std::string message;
+  bool note = false;  // worth knowing, not a mistake: it does not fail the check
 };
 
 // A file the script makes the player open, as the player names it (relative to the show's folder),
@@ -28,11 +30,16 @@ struct NamedFile {
 // With `named`, also lists every file the script names, each once.
 std::vector<Finding> checkShow(std::vector<NamedFile>* named = nullptr);
 
-// "FILE:LINE: message", the form compilers use; "FILE: message" for a file as a whole.
+// The findings that are mistakes: all but the notes.
+std::size_t countProblems(const std::vector<Finding>& findings);
+
+// "FILE:LINE: message", the form compilers use; "FILE: message" for a file as a whole; "note: " before
+// the message of a note.
 std::string formatFinding(const Finding& finding);
 
 // The whole --check program, given the arguments after "--check" (at most a show folder to check
-// instead of the working one): prints findings, returns 1 if any, else 0 (2 when it cannot check).
+// instead of the working one): prints findings, returns 1 if any is not a note, else 0 (2 when it
+// cannot check).
 int runCheck(const std::vector<std::string>& arguments);
 
 }  // namespace glowmarch

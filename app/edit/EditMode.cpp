@@ -16,6 +16,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -60,10 +61,13 @@ double secondsSince(Clock::time_point start) {
 // figure of the work than the wall clock.
 double processSeconds() { return system::processCpuSeconds(); }
 
-// The player's audio boxes would stop every rebuild; in the edit mode they are messages.
+// The player's audio boxes would stop every rebuild; in the edit mode they are messages, and the one
+// about the music names the file looked for.
 void noteBox(const char* text, const char* caption) {
-  std::fprintf(stderr, "%s: %s\n", caption, text);
-  showMessages().note(std::string(caption) + ": " + text);
+  std::string line = std::string(caption) + ": " + text;
+  if (std::string_view(text).find("file not found") != std::string_view::npos) line += std::string(" (") + musicPath + ")";
+  std::fprintf(stderr, "%s\n", line.c_str());
+  showMessages().note(std::move(line));
 }
 
 std::uint64_t sampleOf(std::uint64_t frame) { return frame * audio::sampleRate / editFps; }
@@ -210,6 +214,8 @@ void EditSession::rebuild(std::uint64_t frame, bool pause) {
     live = std::move(player->stream);
     live->seek(sampleOf(frame));
   }
+  // Music that does not go on (F5, another music file) fades out before it is dropped.
+  if (player && player->stream) player->stream->fadeOutAndWait();
   player.reset();
   frameClock.reset();
   if (builtOnce) {
@@ -679,6 +685,8 @@ int EditSession::run() {
     std::fprintf(stderr, "%s --edit: overlay %.3f ms of CPU per frame over %llu frames\n", playerProgram,
                  overlay->meanDrawMilliseconds(), static_cast<unsigned long long>(overlay->drawnFrames()));
   }
+  // Escape or the window closed: the music fades out before the output closes.
+  if (player && player->stream) player->stream->fadeOutAndWait();
   player.reset();
   frameClock.reset();
   clearShowState();

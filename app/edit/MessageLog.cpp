@@ -71,7 +71,21 @@ std::vector<MessageGroup> groupMessages(const std::deque<std::string>& messages,
   std::set<std::pair<std::string, int>> named;  // the compiler's (file, line)
   std::optional<std::string> compiling;         // the file whose log is being read
   static const std::string header = "Error compiling ";
+  static const std::string lookup = "Tried to find a nonexistant shader source: ";
   for (const std::string& text : messages) {
+    if (text.rfind(lookup, 0) == 0) {
+      // The player's word that a source it just failed to compile is not there: with the compiler's
+      // errors of that file, once.
+      const std::string file = "data/shaders/" + text.substr(lookup.size());
+      const auto group = std::find_if(groups.begin(), groups.end(), [&](const MessageGroup& g) { return g.file == file; });
+      if (group != groups.end()) {
+        const bool listed = std::any_of(group->entries.begin(), group->entries.end(),
+                                        [&](const MessageEntry& entry) { return entry.text == text; });
+        if (!listed) group->entries.push_back({text, MessageEntry::error});
+        compiling.reset();
+        continue;
+      }
+    }
     if (text.rfind(header, 0) == 0) {
       const std::string file = text.substr(header.size());
       // The player's own header without a file comes right after the edit mode's with one.
@@ -93,7 +107,7 @@ std::vector<MessageGroup> groupMessages(const std::deque<std::string>& messages,
   }
   for (const Finding& finding : findings) {
     if (finding.line > 0 && named.count({finding.file, finding.line}) > 0) continue;
-    groupOf(finding.file).entries.push_back({formatFinding(finding), MessageEntry::finding});
+    groupOf(finding.file).entries.push_back({formatFinding(finding), finding.note ? MessageEntry::note : MessageEntry::finding});
   }
   return groups;
 }

@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "app/edit/MessageLog.h"
+#include "app/edit/TimeStatus.h"
 #include "app/platform/System.h"
 #include "resources/Utf8Path.h"
 
@@ -186,8 +187,7 @@ void Overlay::drawSide(const OverlayView& view) {
   ImGui::SetNextWindowSize(ImVec2(columnWidth, std::max(display.y - stripHeight, 60.0f)));
   ImGui::SetNextWindowBgAlpha(0.9f);
   ImGui::Begin("side", nullptr, panelFlags);
-  const char* state = view.atEnd ? "END" : (view.paused ? "PAUSED" : "playing");
-  ImGui::Text("%8.3f s of %.3f s   %s", view.seconds, view.length, state);
+  ImGui::TextUnformatted(timeStatus(view.seconds, view.length, view.paused, view.atEnd).c_str());
   if (view.loop.end) {
     ImGui::Text("loop %.3f s to %.3f s: %s", view.loop.start / double(editFps), *view.loop.end / double(editFps),
                 view.loop.active() ? "looping" : "off");

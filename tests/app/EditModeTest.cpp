@@ -71,6 +71,24 @@ TEST(EditTransport, KeysSeekOnTheSixtiethGridWithinTheShowAndTheLoopWrapsAtItsEn
   EXPECT_FALSE(loop.wrap(5.0).has_value());
 }
 
+TEST(EditTransport, ArrowsStepOneSecondAndTenWithShiftFromTheSoundHeardOrThePicturePaused) {
+  constexpr int left = 0x25;
+  constexpr int right = 0x27;
+  PlayState state;
+  const std::vector<double> beats;
+  EXPECT_EQ(state.answer(editKeyFor(left, false), 20.0, 6000, beats).frame, 19u * 60);
+  EXPECT_EQ(state.answer(editKeyFor(right, false), 20.0, 6000, beats).frame, 21u * 60);
+  EXPECT_EQ(state.answer(editKeyFor(left, true), 20.0, 6000, beats).frame, 10u * 60);
+  EXPECT_EQ(state.answer(editKeyFor(right, true), 20.0, 6000, beats).frame, 30u * 60);
+  state.pausedOnGrid(45 * 60);
+  EXPECT_EQ(state.answer(editKeyFor(left, true), 0.0, 6000, beats).frame, 35u * 60);
+  EXPECT_EQ(state.answer(editKeyFor(right, true), 0.0, 6000, beats).frame, 55u * 60);
+  // Never before the start, never past the show's last frame.
+  EXPECT_EQ(state.answer(editKeyFor(right, true), 0.0, 50 * 60, beats).frame, 50u * 60);
+  state.pausedOnGrid(4 * 60);
+  EXPECT_EQ(state.answer(editKeyFor(left, true), 0.0, 6000, beats).frame, 0u);
+}
+
 TEST(EditPlayState, SeeksGoFromTheSoundWhilePlayingAndFromThePictureWhilePausedAndTheEndRefusesPlay) {
   using Kind = EditAction::Kind;
   PlayState state;

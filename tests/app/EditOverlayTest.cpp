@@ -11,6 +11,7 @@
 
 #include "app/edit/MessageLog.h"
 #include "app/edit/Overlay.h"
+#include "app/edit/TimeStatus.h"
 #include "app/edit/TimelineScale.h"
 
 namespace glowmarch {
@@ -86,6 +87,38 @@ TEST(EditMessageList, EachCompilerErrorOnceUnderItsFileWithItsLineAndFindingsUnd
   EXPECT_EQ(groups[2].entries[1].text, "shader:7: error C0000: syntax error");
   EXPECT_EQ(groups[3].file, "data/vesperscript.txt");
   EXPECT_EQ(groups[3].entries.at(0).text, "data/vesperscript.txt:4: unknown command word \"setpiont\"");
+}
+
+TEST(EditMessageList, ThePlayersLookupMessageAfterACompileErrorStandsUnderThatFileOnce) {
+  const std::deque<std::string> messages = {
+      "Error compiling data/shaders/glow.frag",
+      "Error compiling shader",
+      "0:3(1): error: syntax error",
+      "Tried to find a nonexistant shader source: glow.frag",
+      "Error compiling data/shaders/glow.frag",
+      "Error compiling shader",
+      "0:3(1): error: syntax error",
+      "Tried to find a nonexistant shader source: glow.frag",
+      "Tried to find a nonexistant shader source: plain.glsl",
+  };
+  const std::vector<MessageGroup> groups = groupMessages(messages, {});
+  ASSERT_EQ(groups.size(), 2u);
+  EXPECT_EQ(groups[0].file, "data/shaders/glow.frag");
+  ASSERT_EQ(groups[0].entries.size(), 2u);
+  EXPECT_EQ(groups[0].entries[0].text, "data/shaders/glow.frag:3: error: syntax error");
+  EXPECT_EQ(groups[0].entries[1].text, "Tried to find a nonexistant shader source: glow.frag");
+  // A name with no stage extension was never compiled: it stays among the messages of no file.
+  EXPECT_EQ(groups[1].file, "");
+  ASSERT_EQ(groups[1].entries.size(), 1u);
+  EXPECT_EQ(groups[1].entries[0].text, "Tried to find a nonexistant shader source: plain.glsl");
+}
+
+TEST(EditTimeStatus, AShowWithoutAnEndOfItsOwnGetsNoLength) {
+  EXPECT_EQ(timeStatus(12.0, 79.0, false, false), "  12.000 s of 79.000 s   playing");
+  EXPECT_EQ(timeStatus(79.0, 79.0, true, true), "  79.000 s of 79.000 s   END");
+  // Its music deleted while it played, a show of start-up lines alone runs on the wall clock.
+  EXPECT_EQ(timeStatus(8.782, 0.0, false, false), "   8.782 s   playing");
+  EXPECT_EQ(timeStatus(8.782, 0.0, true, false), "   8.782 s   PAUSED");
 }
 
 TEST(EditPictureArea, ThePictureKeepsItsProportionsInTheSpaceThePanelsLeave) {

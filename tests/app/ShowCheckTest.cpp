@@ -6,6 +6,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -165,6 +167,26 @@ TEST(ShowCheckProgram, ExitsOneOnMistakesZeroWhenCleanTwoWhenItCannotCheck) {
   EXPECT_EQ(run(planted), 1);
   EXPECT_EQ(run(showcase), 0);
   EXPECT_EQ(run(source / "no such show"), 2);
+}
+
+// A show whose music folder holds no MP3 yet (a new show's, with only its note on where the MP3 goes):
+// a note naming the file the player opens, which does not fail the check.
+TEST(ShowCheckProgram, AMusicFolderWithoutAnMp3GetsANoteNamingTheFileAndPasses) {
+  const fs::path program = fs::path(GLOWMARCH_BINARY_DIR) / "bin" / "glowmarch";
+  testing::ScratchFolder folder;
+  folder.write("data/vesperscript.txt", "");
+  folder.write("data/music/README.txt", "the MP3 goes here\n");
+  const std::string command = "'" + program.string() + "' --check >check.out 2>check.err";
+  const int status = std::system(command.c_str());
+  EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 0);
+  std::ifstream out("check.out");
+  const std::string printed((std::istreambuf_iterator<char>(out)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(printed.rfind("data/music/QX07Synthpop_FINAL.mp3: note: no music yet, so the show runs on the wall clock", 0),
+            0u)
+      << printed;
+  std::ifstream err("check.err");
+  const std::string said((std::istreambuf_iterator<char>(err)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(said, "glowmarch --check: no problems found\n");
 }
 
 }  // namespace

@@ -253,6 +253,9 @@ SHADER
 SCRIPT
     cd "$work/show"
     paused_is_captured 1
+    # No music: the edit mode's message names the file the player looked for.
+    grep -q "BASS: BASS error, file not found? (data/music/QX07Synthpop_FINAL.mp3)" "$work/err" ||
+      fail "the missing music's message does not name the file looked for"
     press Right
     await_built 2 120
     press Left

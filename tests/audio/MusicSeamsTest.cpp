@@ -145,5 +145,51 @@ TEST(MusicSeams, PauseResumeAndSeekFadeWithinFiveMillisecondsRepeatNothingAndLan
   }
 }
 
+// What the edit mode does before its output closes: the music fades out and the call returns once
+// only silence is left to cut.
+TEST(MusicSeams, FadeOutAndWaitReturnsWithTheFadeHandedOutAndSilenceAfterIt) {
+  const std::filesystem::path recording =
+      std::filesystem::temp_directory_path() / ("glowmarch-quit-" + std::to_string(getpid()) + ".raw");
+  SDL_setenv("SDL_AUDIODRIVER", "disk", 1);
+  SDL_setenv("SDL_DISKAUDIOFILE", recording.string().c_str(), 1);
+  const std::vector<std::int16_t> music = recognisable(sampleRate * 4);
+  double waited = 0.0;
+  {
+    auto device = AudioDevice::openDefault();
+    if (!device) GTEST_SKIP() << "SDL has no disk audio driver here: " << SDL_GetError();
+    auto stream = device->createStream(DecodedMusic::fromSamples(music));
+    ASSERT_TRUE(stream->play());
+    ASSERT_TRUE(waitUntil(*stream, 8000));
+    const Clock::time_point start = Clock::now();
+    stream->fadeOutAndWait();
+    waited = std::chrono::duration<double>(Clock::now() - start).count();
+    // Closed at once, as a program that ends.
+  }
+  SDL_setenv("SDL_DISKAUDIOFILE", "", 1);
+  SDL_setenv("SDL_AUDIODRIVER", "dummy", 1);
+  std::vector<char> bytes;
+  {
+    std::ifstream in(recording, std::ios::binary);
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  std::filesystem::remove(recording);
+  std::vector<std::int16_t> heard(bytes.size() / 2);
+  std::memcpy(heard.data(), bytes.data(), heard.size() * 2);
+  const std::size_t frames = heard.size() / 2;
+  ASSERT_GT(frames, 8000u);
+  EXPECT_LT(waited, 0.3);
+
+  std::size_t lastSound = 0;
+  for (std::size_t i = 0; i < frames; ++i) {
+    if (heard[2 * i] != 0 || heard[2 * i + 1] != 0) lastSound = i;
+  }
+  EXPECT_GE(frames - lastSound, 2048u) << "less than two buffers of silence after the music";
+  int steepest = 0;
+  for (std::size_t i = 1; i < music.size() / 2; ++i) steepest = std::max(steepest, std::abs(music[2 * i + 1] - music[2 * i - 1]));
+  for (std::size_t i = 1; i < frames; ++i) {
+    ASSERT_LE(std::abs(heard[2 * i + 1] - heard[2 * i - 1]), steepest + 9830 / fade + 1) << "a click at frame " << i;
+  }
+}
+
 }  // namespace
 }  // namespace glowmarch::audio

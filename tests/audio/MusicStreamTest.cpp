@@ -113,6 +113,41 @@ TEST_F(SdlDevice, PositionRisesSmoothlyNeverBackwardsAndStopsAtTheEnd) {
   EXPECT_GT(distinct, 40) << samples << " readings";
 }
 
+bool heardToTheEnd(MusicStream& stream) {
+  const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (std::chrono::steady_clock::now() < giveUp) {
+    if (stream.activity() == Activity::stopped) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return false;
+}
+
+// The edit mode's Home after the music's end, or a seek in its last milliseconds, whose fade out runs
+// past the end.
+TEST_F(SdlDevice, ASeekAfterTheEndPlaysOnFromTheFrameSought) {
+  auto device = AudioDevice::openDefault();
+  ASSERT_NE(device, nullptr) << SDL_GetError();
+  const int length = sampleRate / 2;
+  auto stream = device->createStream(silenceOf(length));
+  ASSERT_TRUE(stream->play());
+  ASSERT_TRUE(heardToTheEnd(*stream));
+  EXPECT_EQ(stream->position(), static_cast<std::uint64_t>(length) * bytesPerFrame);
+
+  const std::uint64_t sought = sampleRate / 10;
+  stream->seek(sought);
+  EXPECT_EQ(stream->position(), sought * bytesPerFrame) << "a seek is read at once";
+  EXPECT_TRUE(heardPast(*stream, (sought + 4410) * bytesPerFrame)) << "the music did not come back";
+  ASSERT_TRUE(heardToTheEnd(*stream));
+  EXPECT_EQ(stream->position(), static_cast<std::uint64_t>(length) * bytesPerFrame);
+
+  // 50 frames before the end: the fade in that follows cannot finish before it.
+  stream->seek(length - 50);
+  ASSERT_TRUE(heardToTheEnd(*stream));
+  stream->seek(0);
+  EXPECT_EQ(stream->position(), 0u);
+  EXPECT_TRUE(heardPast(*stream, 4410 * bytesPerFrame)) << "Home after a seek near the end";
+}
+
 TEST_F(SdlDevice, DeviceAndStreamMayBeFreedInEitherOrder) {
   auto device = AudioDevice::openDefault();
   ASSERT_NE(device, nullptr) << SDL_GetError();

@@ -3,6 +3,7 @@
 // and saved shaders replace programs in place under a show that stands.
 #include <GL/glew.h>
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <cstdio>
 #include <string>
@@ -113,6 +114,59 @@ TEST_F(KeptResources, UnchangedFilesAreTakenAgainChangedOnesMadeAnewAndWhatNoSho
   EXPECT_FALSE(glIsBuffer(box.vbo));
   EXPECT_FALSE(glIsVertexArray(box.vao));
   EXPECT_FALSE(glIsTexture(box.texture));
+}
+
+// A 1 x 1 picture whose pixel lies in the second half of the file: a comment chunk of 3000 bytes goes
+// before it.
+std::string pictureWithALongComment(const std::vector<std::uint8_t>& rgba) {
+  std::string png = testing::encodeRgba(1, 1, rgba);
+  std::string chunk = "tEXtComment";
+  chunk.push_back('\0');
+  chunk += std::string(3000, 'x');
+  const auto crc = static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(chunk.data()), static_cast<uInt>(chunk.size())));
+  const auto bigEndian = [](std::uint32_t value) {
+    return std::string{static_cast<char>(value >> 24), static_cast<char>(value >> 16), static_cast<char>(value >> 8),
+                       static_cast<char>(value)};
+  };
+  // After the signature (8 bytes) and the header chunk (25).
+  png.insert(33, bigEndian(static_cast<std::uint32_t>(chunk.size() - 4)) + chunk + bigEndian(crc));
+  return png;
+}
+
+TEST_F(KeptResources, AFileChangedLateWithoutChangingItsSizeIsMadeAnew) {
+  const std::string comment = "# " + std::string(400, '-') + "\n";
+  folder.write("data/box.obj", comment + "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
+  const std::string red = pictureWithALongComment({255, 0, 0, 255});
+  folder.write("data/textures/pic.png", red);
+  const std::vector<std::string> script = {"-1 box new model", "-1 box local loadobj;data/box.obj",
+                                           "-1 box texture pic.png"};
+  testing::ScriptRunner first;
+  build(first, script);
+  const GLuint firstBuffer = effects.find("box")->vbo;
+  const GLuint firstTexture = effects.find("box")->texture;
+  ASSERT_NE(firstBuffer, 0u);
+  ASSERT_NE(firstTexture, 0u);
+  releaseShowState();
+
+  // The same sizes; only the last vertex and the pixel differ.
+  folder.write("data/box.obj", comment + "v 0 0 0\nv 1 0 0\nv 0 2 0\nf 1 2 3\n");
+  const std::string blue = pictureWithALongComment({0, 0, 255, 255});
+  ASSERT_EQ(blue.size(), red.size());
+  folder.write("data/textures/pic.png", blue);
+  testing::ScriptRunner second;
+  build(second, script);
+  const Demoeffect* box = effects.find("box");
+  EXPECT_NE(box->vbo, firstBuffer) << "the mesh of the file as it was is kept";
+  float vertices[3 * 8] = {};
+  glBindBuffer(GL_ARRAY_BUFFER, box->vbo);
+  glGetBufferSubData(GL_ARRAY_BUFFER, 0, sizeof vertices, vertices);
+  EXPECT_EQ(vertices[2 * 8 + 1], 2.0f) << "the third vertex's y";
+  EXPECT_NE(box->texture, firstTexture) << "the picture as it was is kept";
+  std::uint8_t pixel[4] = {};
+  glBindTexture(GL_TEXTURE_2D, box->texture);
+  glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
+  EXPECT_EQ(pixel[0], 0);
+  EXPECT_EQ(pixel[2], 255);
 }
 
 TEST_F(KeptResources, SavedShaderReplacesTheProgramInPlaceAndTheShowStandsAsItWas) {

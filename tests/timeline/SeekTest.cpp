@@ -5,7 +5,9 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <algorithm>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -176,6 +178,71 @@ TEST_F(Seek, AFrameDrawnAfterASeekIsTheFrameOfTheShowPlayedFromTheStart) {
     }
   }
   GetCapturedStdout();
+}
+
+// GL state that crosses frames: the light a camera sets is what the sphere drawn before it next frame is
+// lit by, and the blend function a text and an image leave is what the half-transparent spheres of the
+// next frame are blended with. The reference is the show drawn frame by frame from frame 0, which
+// never goes through a seek.
+TEST_F(Seek, AFrameOfABlendedLitShowDrawnAfterASeekIsTheFrameDrawnFromFrameZero) {
+  folder->write("data/vesperscript.txt", R"(-10 main SHADER lit.vert lit.frag
+-9 cam new camera
+-9 cam setpoint 0,0,4
+-9 cam setdirection 0.5,0.5,0
+-9 cam deltadirection 0,0,0.5
+-9 moon new sphere
+-9 moon setpoint 2.5,-1.5,-8
+-9 SCENE append moon
+-9 SCENE append cam
+-9 ball new sphere
+-9 cam append ball
+-9 title new text
+-9 title local text;GLOW
+-9 title setpoint -1,-2.5,-6
+-9 SCENE append title
+-9 flare new image
+-9 flare texture glow.png
+-9 flare setpoint 1.2,0.8,-4
+-9 SCENE append flare
+)");
+  folder->write("data/shaders/lit.vert", R"(#version 330 compatibility
+layout(location = 0) in vec3 in_position;
+layout(location = 1) in vec3 in_normal;
+out float lit;
+void main() {
+  lit = max(dot(normalize(gl_NormalMatrix * in_normal), normalize(gl_LightSource[0].position.xyz)), 0.0);
+  gl_Position = gl_ModelViewProjectionMatrix * vec4(in_position, 1.0);
+}
+)");
+  folder->write("data/shaders/lit.frag", R"(#version 330 compatibility
+in float lit;
+out vec4 colour;
+void main() { colour = vec4(1.0, lit * 0.5, 0.0, 0.5); }
+)");
+  for (const char* picture : {"glow.png", "profont.png"}) {
+    std::ifstream in(std::string(GLOWMARCH_SOURCE_DIR "/showcase/data/textures/") + picture, std::ios::binary);
+    folder->write(std::string("data/textures/") + picture, std::string(std::istreambuf_iterator<char>(in), {}));
+  }
+  constexpr std::uint64_t frame = 2 * fps;
+  CaptureStdout();
+  start();
+  for (std::uint64_t n = 0; n <= frame; ++n) drawFrame(n);
+  const std::vector<std::uint8_t> played = gl().readAll();
+
+  start();
+  seekToFrame(*player, *clock, frame, fps);
+  drawFrame(frame);
+  const std::vector<std::uint8_t> sought = gl().readAll();
+  GetCapturedStdout();
+  std::size_t differ = 0;
+  for (std::size_t i = 0; i < played.size(); i += 4) {
+    differ += !std::equal(played.begin() + static_cast<std::ptrdiff_t>(i), played.begin() + static_cast<std::ptrdiff_t>(i + 4),
+                          sought.begin() + static_cast<std::ptrdiff_t>(i));
+  }
+  EXPECT_EQ(differ, 0u) << "pixels of " << played.size() / 4 << " differ";
+  std::size_t drawn = 0;
+  for (std::size_t i = 0; i < played.size(); i += 4) drawn += played[i] > 0;
+  EXPECT_GT(drawn, played.size() / 4 / 10) << "the show draws something to compare";
 }
 
 }  // namespace

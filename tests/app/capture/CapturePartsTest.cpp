@@ -109,6 +109,16 @@ TEST(CaptureParts, BadPartsAndAFailingPartAreRefusedWithTheirReason) {
   EXPECT_NE(run.err.find("the 1 finished part (1) are kept"), std::string::npos) << run.err;
   EXPECT_FALSE(fs::exists(show / "farmed")) << "nothing that looks finished";
 
+  // Resumed with other options, the parts would not fit together: refused, and the finished part kept.
+  const ProgramRun other = runIn(show, quoted(farm) + " --resume -j 2 --capture " + quoted(captureBinary) +
+                                           " -- --fps 25 --to 1.5 --size 96x54 --out farmed", scratch.path());
+  EXPECT_EQ(other.exitCode, 2);
+  EXPECT_NE(other.err.find("ran other capture options (--fps 30 --to 1.5 --size 96x54 --out farmed); resume with "
+                           "those, or remove it"),
+            std::string::npos)
+      << other.err;
+  EXPECT_FALSE(fs::exists(show / "farmed"));
+
   // Resumed with the same options: the finished part is reused, the rest run, the whole joined.
   const ProgramRun resumed = runIn(show, quoted(farm) + " --resume -j 2 --capture " + quoted(captureBinary) + " --" +
                                              span + " --out farmed", scratch.path());
@@ -123,6 +133,84 @@ TEST(CaptureParts, BadPartsAndAFailingPartAreRefusedWithTheirReason) {
                                    scratch.path());
   EXPECT_EQ(refused.exitCode, 2);
   EXPECT_NE(refused.err.find("--fps takes a whole number"), std::string::npos) << refused.err;
+}
+
+// The work folder of the farm that makes `result` in `show`.
+fs::path workFolderOf(const fs::path& show) {
+  for (const auto& entry : fs::directory_iterator(show)) {
+    if (entry.path().filename().string().rfind(".capture-farm-", 0) == 0) return entry.path();
+  }
+  return {};
+}
+
+std::size_t framesIn(const fs::path& folder) {
+  std::size_t count = 0;
+  for (const auto& [name, hash] : hashes(folder)) count += name.rfind("frame", 0) == 0;
+  return count;
+}
+
+// A disk that fills up while the parts are joined: every file past 200 KiB fails to be written, so the
+// parts' sounds (132 KiB each) are written and the joined one (259 KiB) is not.
+TEST(CaptureParts, AJoinThatCannotWriteSaysWhyInOneLineKeepsEveryPartAndAResumeFinishesIt) {
+  ScratchFolder scratch;
+  const fs::path show = writeShow(scratch.path());
+  const ProgramRun whole = runIn(show, quoted(captureBinary) + span + " --out whole", scratch.path());
+  ASSERT_EQ(whole.exitCode, 0) << whole.err;
+  const auto wholeFiles = hashes(show / "whole");
+
+  const std::string options = " -j 2 --capture " + quoted(captureBinary) + " --" + span + " --out farmed";
+  // ulimit -f counts blocks of 512 bytes in a POSIX shell.
+  const ProgramRun full = runIn(show, "ulimit -f 400 && " + quoted(farm) + options, scratch.path());
+  EXPECT_EQ(full.exitCode, 1);
+  EXPECT_EQ(full.err.find("Traceback"), std::string::npos) << full.err;
+  const std::string lastLine = full.err.substr(full.err.rfind('\n', full.err.size() - 2) + 1);
+  EXPECT_EQ(lastLine.rfind("capture-farm: could not join the parts into " + (show / "farmed").string() +
+                               ": writing the joined sound ",
+                           0),
+            0u)
+      << full.err;
+  EXPECT_NE(lastLine.find("File too large; every part is kept in "), std::string::npos) << lastLine;
+  EXPECT_FALSE(fs::exists(show / "farmed"));
+  const fs::path work = workFolderOf(show);
+  ASSERT_FALSE(work.empty());
+  EXPECT_EQ(framesIn(work / "part-1"), 22u);
+  EXPECT_EQ(framesIn(work / "part-2"), 23u);
+  EXPECT_TRUE(fs::exists(work / "part-1" / captureWavName));
+  EXPECT_TRUE(fs::exists(work / "part-2" / captureWavName));
+
+  // Failing again at the same place changes nothing either.
+  const ProgramRun again = runIn(show, "ulimit -f 400 && " + quoted(farm) + " --resume" + options, scratch.path());
+  EXPECT_EQ(again.exitCode, 1) << again.err;
+  EXPECT_EQ(framesIn(work / "part-1") + framesIn(work / "part-2"), 45u);
+
+  // With room again the resume joins the parts it kept, and the result is the whole capture's.
+  const ProgramRun resumed = runIn(show, quoted(farm) + " --resume" + options, scratch.path());
+  ASSERT_EQ(resumed.exitCode, 0) << resumed.err;
+  EXPECT_NE(resumed.err.find("reusing 2 finished parts of 2: 1, 2"), std::string::npos) << resumed.err;
+  EXPECT_EQ(hashes(show / "farmed"), wholeFiles);
+  EXPECT_TRUE(workFolderOf(show).empty()) << "work folder left";
+}
+
+// Started from csh, tcsh or fish, GNU parallel would run each part with that shell. The stand-in here
+// is a "csh" that runs nothing: the farm is started from a process of that name, found on the PATH.
+TEST(CaptureParts, AFarmStartedFromAnotherShellRunsItsPartsWithSh) {
+  ScratchFolder scratch;
+  const fs::path show = writeShow(scratch.path());
+  const fs::path shells = scratch.path() / "shells";
+  fs::create_directories(shells);
+  std::ofstream(shells / "csh") << "#!/bin/sh\necho \"csh stand-in: asked to run $*\" >&2\nexit 1\n";
+  fs::permissions(shells / "csh", fs::perms::owner_all);
+  const fs::path from = scratch.path() / "from-csh";
+  std::ofstream(from) << "#!/bin/bash\n"
+                         "exec -a \"$STAND_IN\" /bin/sh -c '\"$@\"; exit $?' sh \"$@\"\n";
+  fs::permissions(from, fs::perms::owner_all);
+  const ProgramRun run =
+      runIn(show, "STAND_IN=" + quoted(shells / "csh") + " PATH=" + quoted(shells) + ":\"$PATH\" " + quoted(from) + " " +
+                      quoted(farm) + " -j 2 --capture " + quoted(captureBinary) + " --" + span + " --out farmed",
+            scratch.path());
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.err.find("csh stand-in"), std::string::npos) << run.err;
+  EXPECT_EQ(framesIn(show / "farmed"), 45u);
 }
 
 // Names that a template or a shell would take for code: quotes, GNU parallel's {} and {= =} (Perl),

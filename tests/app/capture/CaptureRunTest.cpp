@@ -128,10 +128,21 @@ fs::path writeEndingShow(const fs::path& scratch) {
 
 TEST_F(CaptureRun, TheScriptsEndLeavesWholeFramesUprightAndAWholeWavAndExitsCleanly) {
   const fs::path show = writeEndingShow(scratch.path());
+  // Announced as what will be written: frames, parts and progress stop at the END.
+  const ProgramRun plan = capture(show, "--fps 30 --to 2 --size 64x36 --out frames --part 2/2 --work w --plan",
+                                  scratch.path());
+  EXPECT_EQ(plan.exitCode, 0) << plan.err;
+  EXPECT_NE(plan.out.find("\"first\": 0, \"end\": 16,"), std::string::npos) << plan.out;
+  EXPECT_NE(plan.out.find("{\"part\": 2, \"first\": 8, \"end\": 16, "), std::string::npos) << plan.out;
   const ProgramRun run = capture(show, "--fps 30 --to 2 --size 64x36 --out frames", scratch.path());
   EXPECT_EQ(run.exitCode, 0) << run.err;
   EXPECT_NE(run.out.find("Doing: 0.5 show END\n"), std::string::npos) << run.out;
   EXPECT_NE(run.err.find("the script's END ended the show at 0.533 s; 16 of 60 frames written"), std::string::npos)
+      << run.err;
+  EXPECT_NE(run.err.find("] 16/16 frames"), std::string::npos) << run.err;
+  EXPECT_EQ(run.err.find("/60 frames"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("16 frames at 30 fps (0.000 s to 0.533 s of music) and music.wav in frames"),
+            std::string::npos)
       << run.err;
 
   // Frame 15 stands at 0.5 s, not past it; frame 16 runs the END before it draws.
@@ -150,13 +161,19 @@ TEST_F(CaptureRun, TheScriptsEndLeavesWholeFramesUprightAndAWholeWavAndExitsClea
     EXPECT_EQ(bottom[0] + bottom[1] + bottom[2], 0) << n;
   }
 
-  // For the whole span asked for, as without the END: two seconds of silence.
+  // As long as the frames: 16 frames of silence.
   const std::string wav = readText(show / "frames" / captureWavName);
-  ASSERT_EQ(wav.size(), wavHeaderSize + 2 * 44100 * 4);
+  ASSERT_EQ(wav.size(), wavHeaderSize + 16 * 44100 / 30 * 4);
   EXPECT_EQ(littleWord(wav, 4), wav.size() - 8);
   EXPECT_EQ(wav.find_first_not_of('\0', wavHeaderSize), std::string::npos);
 
-  // An END before the first frame to write is a capture that cannot be made.
+  // An END before the first frame to write is a capture that cannot be made, nor planned.
+  const ProgramRun latePlan = capture(show, "--fps 30 --from 1 --to 2 --plan", scratch.path());
+  EXPECT_EQ(latePlan.exitCode, 1);
+  EXPECT_EQ(latePlan.out, "");
+  EXPECT_NE(latePlan.err.find("the show ends at 0.533 s, before the capture's first frame at 1.000 s"),
+            std::string::npos)
+      << latePlan.err;
   const ProgramRun late = capture(show, "--fps 30 --from 1 --to 2 --size 64x36 --out late", scratch.path());
   EXPECT_EQ(late.exitCode, 1);
   EXPECT_NE(late.err.find("glowmarch-capture: the show ends at 0.533 s, before the capture's first frame at 1.000 s; "
@@ -164,6 +181,7 @@ TEST_F(CaptureRun, TheScriptsEndLeavesWholeFramesUprightAndAWholeWavAndExitsClea
             std::string::npos)
       << late.err;
   EXPECT_TRUE(fs::is_empty(show / "late"));
+  EXPECT_NE(late.out.find("Doing: 0.5 show END\n"), std::string::npos) << "played up to its END: " << late.out;
 
   // Without --to nothing would end a show without music.
   const ProgramRun endless = capture(show, "--fps 30 --size 64x36 --out endless", scratch.path());

@@ -2,7 +2,8 @@
 # The capture farm through a real OpenSSH server: one part on "another machine" (a server of the
 # test's own on 127.0.0.1, with its own port, host key, user key and login folder in a scratch folder)
 # and one on this machine. Its frames and music.wav must be a whole capture's, and the other machine's
-# work folder empty afterwards. Then, with the capture program missing on the other machine, the farm
+# work folder empty afterwards. The login shell there is a stand-in that runs nothing, as csh or fish
+# would not run the farm's commands: nothing may go through it. Then, with the capture program missing on the other machine, the farm
 # must stop before any frame is drawn, naming that machine. Skipped (77) where no server can start.
 #
 #   farm_over_ssh.sh CAPTURE-PROGRAM CAPTURE-FARM SOURCE-FOLDER
@@ -31,18 +32,23 @@ trap cleanup EXIT
 ssh-keygen -q -t ed25519 -N '' -f "$work/host_key" || fail "no host key"
 ssh-keygen -q -t ed25519 -N '' -f "$work/user_key" || fail "no user key"
 cp "$work/user_key.pub" "$work/authorized_keys"
-mkdir "$work/home" "$work/empty" "$work/bin"
+mkdir "$work/home" "$work/empty" "$work/bin" "$work/shells"
 ln -s "$capture" "$work/bin/glowmarch-capture"
+printf '#!/bin/sh\necho "login shell stand-in: asked to run $*" >&2\nexit 1\n' >"$work/shells/csh"
+chmod +x "$work/shells/csh"
 
 # Every command of the other machine starts in a login folder of its own, so nothing lands in this
-# user's home; with the file "hide" present the capture program's folder looks empty there.
+# user's home; with the file "hide" present the capture program's folder looks empty there. The
+# command ssh brings is run as a login shell would run it (GNU parallel words it for any shell), with
+# SHELL naming the stand-in.
 cat >"$work/login" <<EOF
 #!/bin/sh
 cd "$work/home" || exit 1
+export SHELL="$work/shells/csh"
 if [ -e "$work/hide" ]; then
-  exec unshare -m --propagation private sh -c 'mount --bind "\$0" "\$1" && exec "\${SHELL:-/bin/sh}" -c "\$SSH_ORIGINAL_COMMAND"' "$work/empty" "$work/bin"
+  exec unshare -m --propagation private sh -c 'mount --bind "\$0" "\$1" && exec /bin/sh -c "\$SSH_ORIGINAL_COMMAND"' "$work/empty" "$work/bin"
 fi
-exec "\${SHELL:-/bin/sh}" -c "\$SSH_ORIGINAL_COMMAND"
+exec /bin/sh -c "\$SSH_ORIGINAL_COMMAND"
 EOF
 chmod +x "$work/login"
 
@@ -88,6 +94,7 @@ logins="1/$ssh_command 127.0.0.1,1/:"
 diff -r whole farmed >"$work/diff" || fail "the farm's frames and music.wav differ from the whole capture's: $(head "$work/diff")"
 [ "$(ls farmed | wc -l)" -eq 11 ] || fail "not 10 frames and music.wav: $(ls farmed)"
 grep -q "part [12] on 127.0.0.1" "$work/farm.err" || fail "the part's machine is not named: $(cat "$work/farm.err")"
+grep -q "stand-in" "$work/farm.err" && fail "a command went through the login shell: $(grep stand-in "$work/farm.err")"
 [ -z "$(ls -A "$work/home")" ] || fail "left on the other machine: $(ls -A "$work/home")"
 
 # The capture program missing on the other machine: stopped before any frame, the machine named.
