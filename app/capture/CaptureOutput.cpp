@@ -115,11 +115,7 @@ class VideoFile : public CaptureOutput {
 }  // namespace
 
 TemporaryFile::TemporaryFile(fs::path finalPath) : target(std::move(finalPath)) {
-  // Appended rather than added: GCC 12 warns of an overlap that cannot happen in "." + name.
-  std::string hidden = ".";
-  hidden += nativeUtf8(target.filename());
-  hidden += ".part";
-  made = target.parent_path() / pathFromUtf8(hidden);
+  made = target.parent_path() / pathFromUtf8("." + nativeUtf8(target.filename()) + ".part");
   interruptions::watch();
   slot = interruptions::claimSlot(nativeUtf8(made));
 }
