@@ -133,15 +133,16 @@ bool prepareCaptureFolder(const std::string& folder, const char* unfinished, std
   }
   // Writing is tried where it will happen: permissions, a read-only mount or a full disk all show here.
   // A file made only for the try goes again, so a capture refused later leaves nothing behind.
-  const std::string probe = nativeUtf8(path / captureWavName);
-  const bool existed = fs::exists(probe, failure);
+  const fs::path probePath = path / captureWavName;
+  const std::string probe = nativeUtf8(probePath);
+  const bool existed = fs::exists(probePath, failure);
   File file(std::fopen(probe.c_str(), "ab"));
   if (!file) {
     error = systemError(probe);
     return false;
   }
   const bool ok = closeFile(file, probe, error);
-  if (!existed) fs::remove(probe, failure);
+  if (!existed) fs::remove(probePath, failure);
   return ok;
 }
 

@@ -121,14 +121,17 @@ if [ -f "$music" ]; then
 fi
 (cd "$work/linux/show" && "$linux/glowmarch-capture" --from 2 --to 2.01 --out "$work/linux-frames" \
    >/dev/null 2>"$work/capture-linux.err") || fail "the Linux capture failed"
-(cd "$name" && wine "$windows/glowmarch-capture.exe" --from 2 --to 2.01 --out frames >/dev/null 2>"$work/capture.err") ||
+frames=$'\xd0\xba\xd0\xb0\xd0\xb4\xd1\x80\xd1\x8b'  # кадры
+(cd "$name" && wine "$windows/glowmarch-capture.exe" --from 2 --to 2.01 --out "$frames" >/dev/null 2>"$work/capture.err") ||
   fail "glowmarch-capture.exe failed"
 frame_of "$work/linux-frames/frame000000.png" "$work/linux-frame"
-frame_of "$name/frames/frame000000.png" "$work/windows-frame"
+frame_of "$name/$frames/frame000000.png" "$work/windows-frame"
 cmp -s "$work/linux-frame" "$work/windows-frame" ||
   fail "glowmarch-capture.exe's frame for 2 s is not the Linux capture's: $(compare -metric AE \
-       "$work/linux-frames/frame000000.png" "$name/frames/frame000000.png" null: 2>&1) pixels differ"
-cmp -s "$work/linux-frames/music.wav" "$name/frames/music.wav" || fail "glowmarch-capture.exe's music.wav is not the Linux capture's"
+       "$work/linux-frames/frame000000.png" "$name/$frames/frame000000.png" null: 2>&1) pixels differ"
+cmp -s "$work/linux-frames/music.wav" "$name/$frames/music.wav" || fail "glowmarch-capture.exe's music.wav is not the Linux capture's"
+[ "$(ls -A "$name/$frames" | LC_ALL=C sort | xargs)" = "frame000000.png music.wav" ] ||
+  fail "glowmarch-capture.exe left more than its frame and music.wav: $(ls -A "$name/$frames" | xargs)"
 
 # The edit mode paused at 2 s, overlay hidden: the capture's frame.
 cd "$name"
