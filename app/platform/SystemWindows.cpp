@@ -42,6 +42,7 @@ struct OutputCopyFile {
   bool taking = false;
 };
 OutputCopyFile outputCopy;
+constexpr LONGLONG restartBytes = 16 << 20;
 
 void takeAtExit() { takeCopiedOutput(); }
 
@@ -179,6 +180,14 @@ void takeCopiedOutput() {
       if (bytes[i] != '\r') lines += bytes[i];
     }
     outputCopy.copy(lines.data(), lines.size());
+  }
+  // All of it taken: a long session starts the file again rather than let it grow. What another
+  // thread prints between the last read and here would be lost; the show prints from this one.
+  LARGE_INTEGER at{};
+  const HANDLE writer = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stdout)));
+  if (SetFilePointerEx(outputCopy.reader, LARGE_INTEGER{}, &at, FILE_CURRENT) && at.QuadPart > restartBytes &&
+      SetFilePointerEx(writer, LARGE_INTEGER{}, nullptr, FILE_BEGIN) && SetEndOfFile(writer)) {
+    SetFilePointerEx(outputCopy.reader, LARGE_INTEGER{}, nullptr, FILE_BEGIN);
   }
   outputCopy.taking = false;
 }
