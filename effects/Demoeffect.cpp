@@ -55,7 +55,9 @@ void Demoeffect::bindRenderState() const {
   glActiveTexture(GL_TEXTURE0);
   glBindTexture(GL_TEXTURE_2D, texture);
   // Program 0 has no uniforms; asking it would only raise GL_INVALID_VALUE.
-  if (shader != 0) setFrameUniforms(shader, state, static_cast<float>(musicTime - timer), musicData);
+  if (shader == 0) return;
+  setFrameUniforms(shader, state, static_cast<float>(musicTime - timer), musicData);
+  if (hasMusicBeat) setMusicBeat(shader, static_cast<float>(musicBeat));
 }
 
 bool Demoeffect::advance() {

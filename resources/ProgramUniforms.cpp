@@ -15,6 +15,10 @@ struct ProgramUniforms {
   GLint state = 0;
   float musicTime = 0.0f;
   float musicData[musicDataSize] = {};
+  // Looked up only in a show with a beat file: -2 until then.
+  GLint musicBeatLocation = -2;
+  bool beatKnown = false;
+  float musicBeat = 0.0f;
 };
 
 std::unordered_map<GLuint, ProgramUniforms> programs;
@@ -46,6 +50,17 @@ void setFrameUniforms(GLuint program, GLint state, float musicTime, const float*
     std::memcpy(u.musicData, musicData, sizeof u.musicData);
   }
   u.valuesKnown = true;
+}
+
+void setMusicBeat(GLuint program, float beat) {
+  ProgramUniforms& u = uniformsOf(program);
+  if (u.musicBeatLocation == -2) u.musicBeatLocation = glGetUniformLocation(program, "musicbeat");
+  if (u.musicBeatLocation < 0) return;
+  if (!u.beatKnown || std::memcmp(&u.musicBeat, &beat, sizeof beat) != 0) {
+    glUniform1f(u.musicBeatLocation, beat);
+    u.musicBeat = beat;
+    u.beatKnown = true;
+  }
 }
 
 void forgetProgramUniforms() { programs.clear(); }

@@ -13,6 +13,10 @@ inline constexpr int musicDataSize = 256;
 // Sets "state", "musictime" and "musicdata" (256 floats) on `program`, which must be current.
 void setFrameUniforms(GLuint program, GLint state, float musicTime, const float* musicData);
 
+// Sets "musicbeat" on `program`, which must be current, when it declares it; a program that does not
+// is not touched.
+void setMusicBeat(GLuint program, float beat);
+
 // Forgets every program's locations and values (a new context may reuse the names).
 void forgetProgramUniforms();
 

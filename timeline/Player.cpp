@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+#include "audio/BeatFile.h"
 #include "effects/EffectRegistry.h"
 #include "effects/FrameValues.h"
 #include "timeline/Platform.h"
@@ -30,6 +31,7 @@ Player::Player(const AudioOpener& openAudio, std::shared_ptr<const audio::Decode
   // The script's start-up lines run before the music starts.
   init();
   if (over()) return;
+  readBeats();
   if (openAudio) audioDevice = openAudio();
   if (!audioDevice) {
     tell("BASS error");
@@ -105,6 +107,8 @@ void Player::sampleClocks() {
     stream->spectrum(musicData);
     weightSpectrum(musicData);
   }
+  hasMusicBeat = !beats.empty();
+  if (hasMusicBeat) musicBeat = audio::beatPosition(beats, musicTime);
 }
 
 bool Player::stepTimeline() {

@@ -28,6 +28,10 @@ class Player {
   std::uint32_t frameCount = 0;
   std::unique_ptr<audio::AudioDevice> audioDevice;  // null when no output could be opened
   std::unique_ptr<audio::MusicStream> stream;       // null when no music could be opened
+  // The music's beats from data/music/beats.txt (at least two, rising), fed to programs as "musicbeat";
+  // empty when the show has no such file.
+  std::vector<double> beats;
+  int beatsPerBar = 4;
 
   // What the script's "END" does. `stop`: the show ends where the line stands (the lines after it
   // and the drawing of its frame are left out, the music is not started when it comes among the
@@ -69,6 +73,8 @@ class Player {
   // Fixed GL state, the script read and listed, its negative-time lines run.
   void init();
   void parseScript();
+  // The beat file read, when there is one, its skipped lines told on standard output.
+  void readBeats();
 
  private:
   // The parts of a frame, in order; only runFrame draws between the second and the last.

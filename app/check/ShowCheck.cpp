@@ -12,7 +12,9 @@
 #include "app/check/ScriptCheck.h"
 #include "app/common/CommandLine.h"
 #include "app/common/HeadlessContext.h"
+#include "audio/BeatFile.h"
 #include "audio/DecodedMusic.h"
+#include "resources/WholeFile.h"
 #include "timeline/Player.h"
 #include "resources/Utf8Path.h"
 #include "timeline/Script.h"
@@ -51,6 +53,34 @@ void checkMusic(std::vector<Finding>& findings) {
   }
 }
 
+// A beat file is optional; one that is there is read as the player reads it.
+void checkBeatFile(std::vector<Finding>& findings) {
+  const char* path = audio::beatFilePath;
+  std::error_code error;
+  if (!fs::exists(path, error)) return;
+  const std::uintmax_t size = fs::file_size(path, error);
+  if (error || !fs::is_regular_file(path, error)) {
+    findings.push_back({path, 0, "not a file the player can read: musicbeat is not set"});
+    return;
+  }
+  if (size > audio::maxBeatFileBytes) {
+    findings.push_back({path, 0, "too large for a beat file: the player does not read it"});
+    return;
+  }
+  const std::optional<FileBytes> bytes = readWholeFile(path);
+  if (!bytes) {
+    findings.push_back({path, 0, "not a file the player can read: musicbeat is not set"});
+    return;
+  }
+  const audio::BeatFile file = audio::parseBeatFile(bytes->text());
+  for (const audio::SkippedBeatLine& skipped : file.skipped) {
+    findings.push_back({path, skipped.line, skipped.reason + ": the player skips this line"});
+  }
+  if (file.beats.size() < 2) {
+    findings.push_back({path, 0, "fewer than two beats: musicbeat is not set (one beat time in seconds per line)"});
+  }
+}
+
 }  // namespace
 
 std::vector<Finding> checkShow(std::vector<NamedFile>* named) {
@@ -67,6 +97,7 @@ std::vector<Finding> checkShow(std::vector<NamedFile>* named) {
     checkScript(script, probe, findings, named);
   }
   checkMusic(findings);
+  checkBeatFile(findings);
 
   std::stable_sort(findings.begin(), findings.end(), [](const Finding& a, const Finding& b) {
     return std::tie(a.file, a.line) < std::tie(b.file, b.line);

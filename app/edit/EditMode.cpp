@@ -22,13 +22,16 @@
 #include <vector>
 
 #include "app/check/ShowCheck.h"
-#include "app/edit/BeatGrid.h"
 #include "app/common/View.h"
+#include "app/edit/BeatGrid.h"
+#include "app/edit/BeatsCommand.h"
 #include "app/edit/MessageLog.h"
 #include "app/edit/Overlay.h"
 #include "app/edit/PlayState.h"
 #include "app/edit/Reload.h"
+#include "app/edit/Retime.h"
 #include "app/edit/Snapshot.h"
+#include "app/edit/TimeStamp.h"
 #include "app/edit/TimelineLines.h"
 #include "app/edit/Transport.h"
 #include "app/platform/FileWatcher.h"
@@ -139,9 +142,20 @@ class EditSession {
   std::uint64_t currentFrame() const { return state.frame(heardSeconds()); }
   double currentSeconds() const { return state.seconds(musicTime); }
   double showLength() const;
+  double timelineLength() const;
+  void setMusic(std::shared_ptr<const audio::DecodedMusic> opened);
   void refreshLoudness();
   void refreshBeats();
+  // The beat grid shown, snapped to and counted in bars: the beat file's when the show has one,
+  // else the one found in the music.
+  const std::vector<double>& shownBeats() const {
+    return player && !player->beats.empty() ? player->beats : beats.beats;
+  }
+  int beatsPerBar() const { return player && !player->beats.empty() ? player->beatsPerBar : 4; }
   void copyTime();
+  void writeBeats();
+  void moveChosenLine(bool later);
+  void retimed(const Retimer::Result& result);
   void listFindings();
 
   EditOptions options;
@@ -172,11 +186,20 @@ class EditSession {
   Clock::time_point statusUntil;
   double displayRate = 60.0;
   std::vector<TimelineLine> lines;
+  // Each music opened is a new one, even at a freed one's address: what is found in it is kept by
+  // this count.
+  std::uint64_t musicGeneration = 0;
+  double knownMusicLength = 0.0;  // kept while the music's file is missing for a moment
   std::vector<float> levels;
-  const audio::DecodedMusic* levelsOf = nullptr;
+  std::uint64_t levelsGeneration = 0;
   BeatGrid beats;
-  const audio::DecodedMusic* beatsOf = nullptr;
-  std::future<BeatGrid> beatsComing;  // found off the drawing thread, once per music
+  std::uint64_t beatsGeneration = 0;
+  // Found off the drawing thread, once per music.
+  std::future<std::pair<std::uint64_t, BeatGrid>> beatsComing;
+  std::optional<double> endOfScript;  // the script's END
+  Retimer retimer{scriptPath};
+  // The last move of lines or beat file written: said again over the reload it brings.
+  std::string editNote;
   std::optional<std::uint64_t> overlaySeek;
   std::vector<EditKey> keys;
 
@@ -228,16 +251,19 @@ void EditSession::rebuild(std::uint64_t frame, bool pause) {
   endTaken = false;
   state.rebuilt();
   showMessages().clear();
+  if (!editNote.empty()) showMessages().note("edit: " + editNote);
 
   // The clock stands at 0 when the show starts, as in a capture.
   frameClock.emplace();
   player = std::make_unique<Player>(AudioOpener([] { return std::make_unique<audio::ManualDevice>(); }), music,
                                     Player::AtEnd::goOn);
-  if (!music && player->stream) music = player->stream->sharedMusic();
+  if (!music && player->stream) setMusic(player->stream->sharedMusic());
   const double startUp = secondsSince(start);
   intoSnapshot([&] { seekToFrame(*player, *frameClock, frame, editFps); });
   const double seeking = secondsSince(start) - startUp;
   lines = timelineLines(*player);
+  endOfScript = scriptEnd(lines);
+  retimer.read();
 
   // A seek past the script's END lands there paused: play never runs past it.
   if (endPending()) {
@@ -335,10 +361,7 @@ void EditSession::reload(const std::set<std::string>& changed) {
   findingsDue = true;
   reloadStarted = savedAt ? *savedAt : Clock::now();
   if (replacePrograms(changed)) return;
-  if (changed.count(musicPath) > 0) {
-    std::shared_ptr<audio::DecodedMusic> opened = audio::DecodedMusic::open(musicPath);
-    music = opened;
-  }
+  if (changed.count(musicPath) > 0) setMusic(audio::DecodedMusic::open(musicPath));
   rebuild(currentFrame(), state.paused());
 }
 
@@ -354,6 +377,19 @@ double EditSession::showLength() const {
   double length = music ? static_cast<double>(music->length()) / audio::sampleRate : 0.0;
   for (const TimelineLine& line : lines) length = std::max(length, line.time);
   return std::max(length, state.endSeconds());
+}
+
+// What the timeline spans and seeks stay within: up to the script's END, else to the music's end
+// (its length kept while its file is being saved again) or the last line.
+double EditSession::timelineLength() const {
+  if (endOfScript) return *endOfScript;
+  return std::max(showLength(), music ? 0.0 : knownMusicLength);
+}
+
+void EditSession::setMusic(std::shared_ptr<const audio::DecodedMusic> opened) {
+  music = std::move(opened);
+  ++musicGeneration;
+  if (music) knownMusicLength = static_cast<double>(music->length()) / audio::sampleRate;
 }
 
 void EditSession::say(std::string text) {
@@ -377,7 +413,7 @@ std::optional<std::uint64_t> lastFrameOf(double length) {
 }
 
 void EditSession::take(EditKey key) {
-  const EditAction action = state.answer(key, heardSeconds(), lastFrameOf(showLength()), beats.beats);
+  const EditAction action = state.answer(key, heardSeconds(), lastFrameOf(timelineLength()), shownBeats());
   switch (action.kind) {
     case EditAction::Kind::pause:
       pause();
@@ -417,11 +453,24 @@ void EditSession::take(EditKey key) {
       return;
     case EditKey::restart:
       findingsDue = true;
-      music = audio::DecodedMusic::open(musicPath);
+      setMusic(audio::DecodedMusic::open(musicPath));
       rebuild(0, false);
       return;
     case EditKey::copyTime:
       copyTime();
+      return;
+    case EditKey::writeBeats:
+      writeBeats();
+      return;
+    case EditKey::undo:
+      retimed(retimer.undo());
+      return;
+    case EditKey::redo:
+      retimed(retimer.redo());
+      return;
+    case EditKey::lineEarlier:
+    case EditKey::lineLater:
+      moveChosenLine(key == EditKey::lineLater);
       return;
     case EditKey::fullscreen: {
       const bool full = (SDL_GetWindowFlags(shell.window) & SDL_WINDOW_FULLSCREEN) != 0;
@@ -446,7 +495,8 @@ bool EditSession::takeEvents(bool& done) {
     handleEvent(event);
     if (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) resized = true;
     if (event.type != SDL_KEYDOWN || isSystemKey(event.key.keysym)) continue;
-    const EditKey key = editKeyFor(virtualKey(event.key.keysym), (event.key.keysym.mod & KMOD_SHIFT) != 0);
+    const EditKey key = editKeyFor(virtualKey(event.key.keysym), (event.key.keysym.mod & KMOD_SHIFT) != 0,
+                                   (event.key.keysym.mod & KMOD_CTRL) != 0);
     // Held down, only the keys that move through the show repeat.
     const bool moves = key == EditKey::back || key == EditKey::forward || key == EditKey::backFar ||
                        key == EditKey::forwardFar || key == EditKey::stepBack || key == EditKey::stepForward;
@@ -459,41 +509,108 @@ bool EditSession::takeEvents(bool& done) {
 void EditSession::refreshLoudness() {
   if (!music) {
     levels.clear();
-    levelsOf = nullptr;
+    levelsGeneration = 0;
     return;
   }
-  if (levelsOf == music.get() || !music->complete()) return;
+  if (levelsGeneration == musicGeneration || !music->complete()) return;
   levels = loudness(music->samples(), music->decodedFrames(), 1024);
-  levelsOf = music.get();
+  levelsGeneration = musicGeneration;
 }
 
 void EditSession::refreshBeats() {
   if (beatsComing.valid() && beatsComing.wait_for(std::chrono::seconds(0)) == std::future_status::ready) {
-    beats = beatsComing.get();
+    auto [generation, found] = beatsComing.get();
+    // Found in a music that has been replaced since: looked for again.
+    if (generation == musicGeneration) {
+      beats = std::move(found);
+      beatsGeneration = generation;
+    }
     redraw(1);
   }
   if (!music) {
     beats = BeatGrid();
-    beatsOf = nullptr;
+    beatsGeneration = 0;
     return;
   }
   // After the show check, which would otherwise share the cores with it right after a (re)build.
-  if (beatsOf == music.get() || beatsComing.valid() || !music->complete() || findingsDue) return;
-  beatsOf = music.get();
-  beatsComing = std::async(std::launch::async, [piece = music] {
-    return findBeats(piece->samples(), piece->decodedFrames());
+  if (beatsGeneration == musicGeneration || beatsComing.valid() || !music->complete() || findingsDue) return;
+  beatsComing = std::async(std::launch::async, [piece = music, generation = musicGeneration] {
+    return std::pair(generation, findBeats(piece->samples(), piece->decodedFrames()));
   });
 }
 
 void EditSession::copyTime() {
-  char stamp[32];
-  std::snprintf(stamp, sizeof stamp, "%.3f", currentSeconds());
-  if (SDL_SetClipboardText(stamp) == 0) {
-    showMessages().note(std::string("edit: ") + stamp + " copied");
+  // The stamp that runs in the frame shown: a line stamped with the time shown would run a frame later.
+  const std::string stamp = state.onGrid() ? stampForFrame(state.pausedFrame()) : stampBefore(currentSeconds());
+  char shown[64];
+  std::snprintf(shown, sizeof shown, " (runs in the frame shown at %.3f s)", currentSeconds());
+  if (SDL_SetClipboardText(stamp.c_str()) == 0) {
+    showMessages().note("edit: " + stamp + " copied" + shown);
   } else {
-    showMessages().note(std::string("edit: the clipboard could not be set (") + SDL_GetError() + "); the time is " + stamp);
+    showMessages().note(std::string("edit: the clipboard could not be set (") + SDL_GetError() + "); the stamp is " +
+                        stamp + shown);
   }
   redraw(2);
+}
+
+void EditSession::writeBeats() {
+  if (beats.beats.size() < 2 || beatsGeneration != musicGeneration) {
+    say(music && (beatsComing.valid() || beatsGeneration != musicGeneration) ? "the music's beats are still being found"
+                                                                              : "no beat found in the music: nothing written");
+    return;
+  }
+  std::string report;
+  if (writeBeatFile(beats.beats, report)) editNote = report;
+  showMessages().note("edit: " + report);
+  say(report);
+  // The show reads the file as it is built: with no watcher, built again here.
+  if (!watcher.watching()) reload({});
+}
+
+// The line chosen in the inspector to the beat before or after the frame it runs in.
+void EditSession::moveChosenLine(bool later) {
+  const std::optional<int> fileLine = overlay->chosenLine();
+  if (!fileLine) {
+    say("choose a line in the inspector (I) to move it to a beat");
+    return;
+  }
+  const auto line = std::find_if(lines.begin(), lines.end(), [&](const TimelineLine& l) { return l.fileLine == *fileLine; });
+  if (line == lines.end()) {
+    say("line " + std::to_string(*fileLine) + " is no longer a line of the script");
+    return;
+  }
+  const std::uint64_t runs = line->time < 0.0 ? 0 : firstFrameAfter(line->time);
+  std::optional<std::uint64_t> target;
+  const std::vector<double>& grid = shownBeats();
+  if (later) {
+    for (double beat : grid) {
+      if (frameNearest(beat) > runs && frameNearest(beat) >= 1) {
+        target = frameNearest(beat);
+        break;
+      }
+    }
+  } else {
+    for (auto beat = grid.rbegin(); beat != grid.rend(); ++beat) {
+      if (frameNearest(*beat) < runs && frameNearest(*beat) >= 1) {
+        target = frameNearest(*beat);
+        break;
+      }
+    }
+  }
+  if (!target) {
+    say(grid.empty() ? "no beats to move the line to" : later ? "no beat after this line" : "no beat before this line");
+    return;
+  }
+  retimed(retimer.moveLine(*fileLine, stampForFrame(*target)));
+}
+
+// A move of lines in time, or its undoing: the script was written whole or not at all, and the show
+// reloads from it as for any save.
+void EditSession::retimed(const Retimer::Result& result) {
+  showMessages().note("edit: " + result.message);
+  say(result.message);
+  if (result.written) editNote = result.message;
+  if (result.written && !watcher.watching()) reload({scriptPath});
 }
 
 void EditSession::listFindings() {
@@ -523,14 +640,16 @@ void EditSession::drawFrame() {
     refreshLoudness();
     OverlayView view;
     view.seconds = currentSeconds();
-    view.length = showLength();
+    view.length = timelineLength();
     view.musicLength = music ? static_cast<double>(music->length()) / audio::sampleRate : 0.0;
     view.paused = state.paused();
     view.atEnd = state.atEnd();
     view.loop = state.loop;
     view.loudness = &levels;
     view.lines = &lines;
-    view.beats = &beats.beats;
+    view.beats = &shownBeats();
+    view.beatsPerBar = beatsPerBar();
+    view.beatsFromFile = player && !player->beats.empty();
     view.messages = &showMessages().lines();
     view.findings = &findings;
     view.scene = &player->scene;
@@ -572,7 +691,7 @@ void EditSession::afterFrame() {
   if (reloadStarted) {
     char text[96];
     std::snprintf(text, sizeof text, "reloaded at %.3f s in %.2f s", currentSeconds(), secondsSince(*reloadStarted));
-    say(text);
+    say(editNote.empty() ? std::string(text) : std::exchange(editNote, {}) + "; " + text);
     reloadStarted.reset();
   }
   if (findingsDue) {
@@ -622,7 +741,7 @@ int EditSession::run() {
   keepResourcesAcrossShows(true);
   output = audio::AudioDevice::openDefault();
   if (!output) showMessages().note("edit: no sound output; the music is followed silently");
-  music = audio::DecodedMusic::open(musicPath);
+  setMusic(audio::DecodedMusic::open(musicPath));
   overlayContext = SDL_GL_CreateContext(shell.window);
   if (overlayContext == nullptr) {
     std::fprintf(stderr, "%s --edit: no GL context for the overlay: %s\n", playerProgram, SDL_GetError());
@@ -647,6 +766,9 @@ int EditSession::run() {
     if (done) break;
     for (EditKey key : std::exchange(keys, {})) take(key);
     if (overlaySeek) seek(*std::exchange(overlaySeek, std::nullopt));
+    if (const std::optional<TickMove> move = overlay->takeTickMove()) {
+      retimed(retimer.moveTime(move->from, stampForFrame(move->frame)));
+    }
     watcher.poll(Clock::now());
     const std::optional<Clock::time_point> firstChange =
         watcher.changes().pending() ? std::optional(watcher.changes().firstChange()) : std::nullopt;

@@ -47,7 +47,8 @@ ParsedEditOptions parseEditOptions(const std::vector<std::string>& arguments) {
 
 std::string editUsage() {
   return std::string("Usage: ") + playerProgram +
-         " [--edit [--at SECONDS] [--paused] [--size WxH] | --check | --new FOLDER | --release ... SHOW | --help]\n"
+         " [--edit [--at SECONDS] [--paused] [--size WxH] | --check | --beats | --new FOLDER | --release ... SHOW |\n"
+         " --help]\n"
          "Plays the show in the working folder (data/vesperscript.txt and the rest). With no option it asks\n"
          "whether to run full screen and plays from the start.\n"
          "\n"
@@ -58,6 +59,7 @@ std::string editUsage() {
          "  --paused      start paused\n"
          "  --size WxH    window size in pixels (default: 1920x1080)\n"
          "  --check       check the show instead: every mistake named with its file and line\n"
+         "  --beats       write the music's beats to data/music/beats.txt, for the shaders' musicbeat\n"
          "  --new FOLDER  write a small working show into FOLDER to start from\n"
          "  --release     the folders and archives that play the show SHOW on Linux and Windows\n"
          "                (glowmarch --release --help)\n"
@@ -65,8 +67,11 @@ std::string editUsage() {
          "\n"
          "Edit mode keys: Space pause/resume; Left/Right 1 s back/forward (Shift: 10 s); Home the start;\n"
          "[ and ] loop start and end at the current time, L looping on/off; , and . one frame back/forward\n"
-         "while paused; Page Up/Down the previous/next beat; C copies the time; Tab the overlay; I the inspector;\n"
-         "F6 reload; F5 restart from 0; F1 full screen; Escape ends.\n";
+         "while paused; Page Up/Down the previous/next beat; C copies the time stamp of the frame shown; Tab the\n"
+         "overlay; I the inspector; F6 reload; F5 restart from 0; F1 full screen; Escape ends.\n"
+         "Drag a tick on the timeline to move its lines to a beat (Shift: to any frame); Ctrl+Left/Right move the\n"
+         "inspector's line to the beat before/after; Ctrl+Z undoes, Ctrl+Shift+Z or Ctrl+Y redoes; B writes the\n"
+         "beats to data/music/beats.txt.\n";
 }
 
 }  // namespace glowmarch

@@ -155,7 +155,7 @@ void Inspector::drawChosen(const OverlayView& view, const NameIndex& names, std:
   }
   ImGui::TextColored(headColour, "lines naming it");
   ImGui::SameLine();
-  ImGui::TextDisabled("(a click goes to the frame it has run in)");
+  ImGui::TextDisabled("(a click goes to the frame it has run in; Ctrl+Left, Ctrl+Right: to the beat before, after)");
   const std::vector<TimelineLine>& lines = *view.lines;
   for (std::size_t i = 0; i < lines.size(); ++i) {
     if (!lineNames(lines[i].text, found->second)) continue;
@@ -164,7 +164,10 @@ void Inspector::drawChosen(const OverlayView& view, const NameIndex& names, std:
     ImGui::PushStyleColor(ImGuiCol_Text, ran ? ranColour : drawnColour);
     const std::string text = (ran ? "ran   " : "      ") + std::string("line ") + std::to_string(lines[i].fileLine) +
                              "  " + lines[i].text;
-    if (ImGui::Selectable(text.c_str())) seek = firstFrameAfter(lines[i].time);
+    if (ImGui::Selectable(text.c_str(), lineChosen == lines[i].fileLine)) {
+      seek = firstFrameAfter(lines[i].time);
+      lineChosen = lines[i].fileLine;
+    }
     ImGui::PopStyleColor();
     ImGui::PopID();
   }

@@ -27,6 +27,8 @@ class Inspector {
   // Draws the panel's content into the current window; returns the first frame in which a clicked
   // script line has run.
   std::optional<std::uint64_t> draw(const OverlayView& view);
+  // The script line clicked last (its number in the file), which Ctrl+Left and Ctrl+Right move.
+  std::optional<int> chosenLine() const { return lineChosen; }
 
  private:
   void drawChosen(const OverlayView& view, const NameIndex& names, std::optional<std::uint64_t>& seek);
@@ -35,6 +37,7 @@ class Inspector {
   std::unordered_map<std::uint64_t, bool> openByHand;  // rows opened or closed by a click, by path
   std::vector<std::uint32_t> chosenPlaces;  // the chosen object where drawing reaches it
   std::string chosenName;                   // or its name, when drawing does not reach it
+  std::optional<int> lineChosen;
 };
 
 }  // namespace glowmarch

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <utility>
 
+#include "app/edit/BarsAndBeats.h"
 #include "app/edit/MessageLog.h"
 #include "app/edit/TimeStatus.h"
 #include "app/platform/System.h"
@@ -187,7 +188,10 @@ void Overlay::drawSide(const OverlayView& view) {
   ImGui::SetNextWindowSize(ImVec2(columnWidth, std::max(display.y - stripHeight, 60.0f)));
   ImGui::SetNextWindowBgAlpha(0.9f);
   ImGui::Begin("side", nullptr, panelFlags);
-  ImGui::TextUnformatted(timeStatus(view.seconds, view.length, view.paused, view.atEnd).c_str());
+  const std::optional<BarBeat> at =
+      view.beats != nullptr ? barBeatAt(*view.beats, view.beatsPerBar, view.seconds) : std::nullopt;
+  ImGui::TextUnformatted(
+      timeStatus(view.seconds, view.length, view.paused, view.atEnd, at ? barBeatText(*at) : std::string()).c_str());
   if (view.loop.end) {
     ImGui::Text("loop %.3f s to %.3f s: %s", view.loop.start / double(editFps), *view.loop.end / double(editFps),
                 view.loop.active() ? "looping" : "off");
@@ -276,9 +280,11 @@ void Overlay::drawTimeline(const OverlayView& view, std::optional<std::uint64_t>
   const float left = origin.x + startUpWidth;
   const float width = size.x - startUpWidth;
   const double length = view.length > 0.0 ? view.length : 1.0;
-  span = span.clamped(length);
+  // The whole show, as its length changes with each reload, until the user zooms or pans.
+  span = zoomed ? span.clamped(length) : TimelineSpan::whole(length);
 
   // The wheel zooms around the pointer; a right or middle drag, or a sideways wheel, pans.
+  const TimelineSpan before = span;
   if (hovered && io.MousePos.x >= left) {
     if (io.MouseWheel != 0.0f) {
       span = zoomAround(span, span.secondsAt(io.MousePos.x, left, width), std::pow(0.8, io.MouseWheel), length);
@@ -289,6 +295,7 @@ void Overlay::drawTimeline(const OverlayView& view, std::optional<std::uint64_t>
                                 ImGui::IsMouseDragging(ImGuiMouseButton_Middle))) {
     span = panBy(span, -io.MouseDelta.x / width * span.span, length);
   }
+  if (span.first != before.first || span.span != before.span) zoomed = span.first > 0.0 || span.span < length;
   auto xOf = [&](double seconds) { return span.xOf(seconds, left, width); };
   const double last = span.first + span.span;
 
@@ -317,12 +324,28 @@ void Overlay::drawTimeline(const OverlayView& view, std::optional<std::uint64_t>
       draw->AddRectFilled(ImVec2(x0, middle - half), ImVec2(x1, middle + half), IM_COL32(90, 140, 210, 255));
     }
   }
-  // The beat grid along the bottom.
-  if (view.beats != nullptr) {
-    const auto from = std::lower_bound(view.beats->begin(), view.beats->end(), span.first);
-    for (auto beat = from; beat != view.beats->end() && *beat <= last; ++beat) {
+  // The beat grid along the bottom, each bar's first beat taller, numbered as room allows: bars, or
+  // bar.beat zoomed in.
+  if (view.beats != nullptr && view.beats->size() >= 2) {
+    const std::vector<double>& beats = *view.beats;
+    const int perBar = std::max(view.beatsPerBar, 1);
+    const double beatSeconds = (beats.back() - beats.front()) / static_cast<double>(beats.size() - 1);
+    const int labelStep = beatLabelStep(beatSeconds / span.span * width, perBar, 36.0);
+    const float textHeight = ImGui::GetTextLineHeight();
+    const auto from = std::lower_bound(beats.begin(), beats.end(), span.first);
+    for (auto beat = from; beat != beats.end() && *beat <= last; ++beat) {
+      const auto index = beat - beats.begin();
+      const bool barStart = index % perBar == 0;
       const float x = std::floor(xOf(*beat));
-      draw->AddLine(ImVec2(x, bottom - 7.0f), ImVec2(x, bottom), IM_COL32(120, 230, 230, 255));
+      draw->AddLine(ImVec2(x, bottom - (barStart ? 13.0f : 7.0f)), ImVec2(x, bottom),
+                    barStart ? IM_COL32(170, 255, 255, 255) : IM_COL32(120, 230, 230, 255));
+      if (index % labelStep != 0) continue;
+      const BarBeat at{static_cast<long>(index / perBar) + 1, static_cast<int>(index % perBar) + 1};
+      const std::string label = labelStep == 1 ? barBeatText(at) : std::to_string(at.bar);
+      const ImVec2 place(x + 2.0f, bottom - 12.0f - textHeight);
+      const ImVec2 size = ImGui::CalcTextSize(label.c_str());
+      draw->AddRectFilled(place, ImVec2(place.x + size.x, place.y + size.y), IM_COL32(20, 20, 28, 190));
+      draw->AddText(place, IM_COL32(150, 235, 235, 255), label.c_str());
     }
   }
   // The seconds scale.
@@ -364,13 +387,47 @@ void Overlay::drawTimeline(const OverlayView& view, std::optional<std::uint64_t>
   // Under the pointer: its time, and the lines of the ticks there.
   const float pointer = io.MousePos.x;
   std::vector<const TimelineLine*> near;
+  const TimelineLine* nearest = nullptr;  // the tick a press takes, not a start-up line's
   if (hovered) {
     for (const auto& [x, line] : ticks) {
-      if (std::fabs(x - pointer) <= tickReach) near.push_back(line);
+      if (std::fabs(x - pointer) > tickReach) continue;
+      near.push_back(line);
+      if (line->time >= 0.0 && (nearest == nullptr || std::fabs(x - pointer) < std::fabs(xOf(nearest->time) - pointer))) {
+        nearest = line;
+      }
     }
+  }
+  const bool pressed = ImGui::IsItemActive() && ImGui::IsMouseDown(ImGuiMouseButton_Left);
+  if (pressed && ImGui::IsMouseClicked(ImGuiMouseButton_Left) && nearest != nullptr) {
+    tickDrag = TickDrag{nearest->time, pointer, false, 0};
+  }
+  if (tickDrag && pressed) {
+    // Dragged a few pixels, the tick's lines go where it is let go: to the nearest beat, or with
+    // Shift to the nearest frame.
+    if (std::fabs(pointer - tickDrag->pressedAt) > 3.0f) tickDrag->moving = true;
+    if (tickDrag->moving) {
+      static const std::vector<double> noBeats;
+      const double at = std::clamp(span.secondsAt(pointer, left, width), 0.0, length);
+      tickDrag->target = tickTarget(at, view.beats != nullptr ? *view.beats : noBeats, io.KeyShift);
+      const double target = static_cast<double>(tickDrag->target) / editFps;
+      const float x = xOf(target);
+      const float from = xOf(tickDrag->from);
+      draw->AddLine(ImVec2(from, origin.y + scaleHeight), ImVec2(from, bottom), IM_COL32(240, 220, 120, 140), 1.0f);
+      draw->AddLine(ImVec2(x, origin.y), ImVec2(x, bottom), IM_COL32(255, 90, 255, 255), 2.0f);
+      const std::optional<BarBeat> bar =
+          view.beats != nullptr ? barBeatAt(*view.beats, view.beatsPerBar, target) : std::nullopt;
+      ImGui::BeginTooltip();
+      ImGui::Text("to %.3f s%s%s", target, bar ? ", beat " : "", bar ? barBeatText(*bar).c_str() : "");
+      ImGui::TextDisabled(io.KeyShift ? "on the 1/60 s grid" : "on the nearest beat (Shift: any frame)");
+      ImGui::EndTooltip();
+    }
+  } else if (hovered) {
     ImGui::BeginTooltip();
     if (pointer >= left) {
-      ImGui::Text("%.3f s", span.secondsAt(pointer, left, width));
+      const double at = span.secondsAt(pointer, left, width);
+      const std::optional<BarBeat> bar =
+          view.beats != nullptr ? barBeatAt(*view.beats, view.beatsPerBar, at) : std::nullopt;
+      ImGui::Text("%.3f s%s%s", at, bar ? ", beat " : "", bar ? barBeatText(*bar).c_str() : "");
     } else {
       ImGui::TextUnformatted("start-up lines");
     }
@@ -379,20 +436,22 @@ void Overlay::drawTimeline(const OverlayView& view, std::optional<std::uint64_t>
       ImGui::Text("line %d: %s", near[i]->fileLine, near[i]->text.c_str());
     }
     if (near.size() > shown) ImGui::Text("and %zu more", near.size() - shown);
+    if (nearest != nullptr) ImGui::TextDisabled("drag to move these lines in time");
     ImGui::EndTooltip();
   }
 
-  // A click on a tick goes to the first frame its lines have run in; elsewhere, and dragging, to the
-  // frame under the pointer.
-  if (ImGui::IsItemActive() && ImGui::IsMouseDown(ImGuiMouseButton_Left)) {
-    std::uint64_t target = 0;
-    if (ImGui::IsMouseClicked(ImGuiMouseButton_Left) && !near.empty()) {
-      target = firstFrameAfter(near.front()->time);
-    } else if (pointer >= left) {
-      target = frameNearest(std::clamp(span.secondsAt(pointer, left, width), 0.0, length));
-    } else {
-      target = 0;
+  if (tickDrag && !pressed) {
+    // Let go: a tick dragged moves its lines; one only clicked goes to the first frame they have run in.
+    if (!tickDrag->moving) {
+      seek = firstFrameAfter(tickDrag->from);
+    } else if (tickDrag->target != firstFrameAfter(tickDrag->from)) {
+      tickMove = TickMove{tickDrag->from, tickDrag->target};
     }
+    tickDrag.reset();
+  } else if (!tickDrag && pressed) {
+    // Elsewhere, clicked or dragged, to the frame under the pointer.
+    std::uint64_t target = 0;
+    if (pointer >= left) target = frameNearest(std::clamp(span.secondsAt(pointer, left, width), 0.0, length));
     if (!dragFrame || *dragFrame != target) {
       dragFrame = target;
       seek = target;

@@ -12,6 +12,7 @@
 #include <deque>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/check/ShowCheck.h"
@@ -39,12 +40,20 @@ struct OverlayView {
   const std::vector<float>* loudness = nullptr;  // over the whole music; may be empty
   const std::vector<TimelineLine>* lines = nullptr;  // in file order
   const std::vector<double>* beats = nullptr;        // the music's beats, seconds
+  int beatsPerBar = 4;
+  bool beatsFromFile = false;  // the beats are data/music/beats.txt's, not those found in the music
   const std::deque<std::string>* messages = nullptr;
   const std::vector<Finding>* findings = nullptr;  // the show check's, listed under their files
   std::string status;  // a passing note, e.g. the last reload
   // For the inspector: the scene and the script's lines (in file order, as `lines`) as the show holds them.
   const std::vector<Demoeffect*>* scene = nullptr;
   const std::vector<ScriptLine>* scriptLines = nullptr;
+};
+
+// Lines at one time dragged on the timeline to a frame of the grid.
+struct TickMove {
+  double from = 0.0;  // the lines' time stamp, as the player reads it
+  std::uint64_t frame = 0;
 };
 
 // A part of the window in pixels, from its top left corner.
@@ -85,6 +94,10 @@ class Overlay {
   // The inspector shows or hides, the rest of the overlay as it was.
   void toggleInspector() { inspector.open = !inspector.open; }
   void showInspector() { inspector.open = true; }
+  // The script line chosen in the inspector (its number in the file), while the inspector shows.
+  std::optional<int> chosenLine() const { return inspector.open ? inspector.chosenLine() : std::nullopt; }
+  // A tick dragged to a new place and let go, once.
+  std::optional<TickMove> takeTickMove() { return std::exchange(tickMove, std::nullopt); }
 
  private:
   void drawSide(const OverlayView& view);
@@ -99,6 +112,16 @@ class Overlay {
   std::uint64_t drawCount = 0;
   bool warming = true;
   std::optional<std::uint64_t> dragFrame;  // the last place a drag sought, so each new place seeks once
+  // A tick pressed on: a click seeks to its lines, a drag moves them.
+  struct TickDrag {
+    double from = 0.0;
+    float pressedAt = 0.0f;
+    bool moving = false;
+    std::uint64_t target = 0;
+  };
+  std::optional<TickDrag> tickDrag;
+  std::optional<TickMove> tickMove;
+  bool zoomed = false;  // the user zoomed or panned: the view no longer follows the show's length
   std::size_t messagesShown = 0;
   TimelineSpan span;
   SDL_Window* window;

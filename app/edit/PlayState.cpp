@@ -58,7 +58,8 @@ EditAction PlayState::answer(EditKey key, double heard, std::optional<std::uint6
     case EditKey::nextBeat: {
       const double now = seconds(heard);
       const auto beat = key == EditKey::previousBeat ? previousBeat(beats, now) : nextBeat(beats, now);
-      if (!beat) return {};
+      // Not past the show's end (its END): the beats go on to the music's end.
+      if (!beat || (lastFrame && frameNearest(*beat) > *lastFrame)) return {};
       return {Kind::seek, frameNearest(*beat)};
     }
     default:

@@ -54,8 +54,8 @@ class PlayState {
   // A build that lands past the script's END stops there, paused on its grid frame.
   void endedOnGrid(std::uint64_t frame);
 
-  // What `key` asks for; the loop keys are answered here. `lastFrame` bounds seeks when the show's
-  // length is known; `beats` are the music's beat times, ascending.
+  // What `key` asks for; the loop keys are answered here. `lastFrame` bounds seeks (Page Down's
+  // too) when the show's length is known; `beats` are the music's beat times, ascending.
   EditAction answer(EditKey key, double heard, std::optional<std::uint64_t> lastFrame,
                     const std::vector<double>& beats);
 

@@ -1,5 +1,6 @@
 #include "app/edit/TimelineLines.h"
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 
@@ -24,6 +25,22 @@ std::vector<TimelineLine> timelineLines(const Player& player) {
     lines.push_back(TimelineLine{line.time, number, std::move(text)});
   }
   return lines;
+}
+
+std::optional<double> scriptEnd(const std::vector<TimelineLine>& lines) {
+  std::optional<double> end;
+  for (const TimelineLine& line : lines) {
+    // Words as the interpreter cuts them, at every space and comma: the stamp, the name, the command.
+    std::size_t from = 0;
+    std::string command;
+    for (int word = 0; word <= 2 && from <= line.text.size(); ++word) {
+      const std::size_t cut = std::min(line.text.find_first_of(" ,", from), line.text.size());
+      if (word == 2) command = line.text.substr(from, cut - from);
+      from = cut + 1;
+    }
+    if (command == "END") end = std::min(end.value_or(line.time), std::max(line.time, 0.0));
+  }
+  return end;
 }
 
 }  // namespace glowmarch

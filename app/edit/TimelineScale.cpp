@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 
 #include "app/edit/Transport.h"
 
@@ -81,6 +82,21 @@ std::uint64_t firstFrameAfter(double time) {
   std::uint64_t frame = static_cast<std::uint64_t>(std::floor(time * editFps));
   while (static_cast<double>(frame) / editFps <= time) ++frame;
   return frame;
+}
+
+std::uint64_t tickTarget(double seconds, const std::vector<double>& beats, bool gridOnly) {
+  double target = seconds;
+  if (!gridOnly && !beats.empty()) {
+    const auto after = std::lower_bound(beats.begin(), beats.end(), seconds);
+    if (after == beats.end()) {
+      target = beats.back();
+    } else if (after != beats.begin() && seconds - *std::prev(after) < *after - seconds) {
+      target = *std::prev(after);
+    } else {
+      target = *after;
+    }
+  }
+  return std::max<std::uint64_t>(frameNearest(target), 1);
 }
 
 }  // namespace glowmarch

@@ -1,10 +1,11 @@
 // The timeline's view in plain values: which seconds of the show it spans, how a wheel turn zooms
-// around the pointer and a drag pans, the step of its seconds scale, and the grid frame a script
-// line has first run in.
+// around the pointer and a drag pans, the step of its seconds scale, the grid frame a script line has
+// first run in, and where a dragged tick snaps.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace glowmarch {
 
@@ -33,5 +34,10 @@ std::string scaleLabel(double seconds, double step);
 
 // The first frame of the 1/60 s grid in which a line stamped `time` has run (strictly past it).
 std::uint64_t firstFrameAfter(double time);
+
+// The frame a tick dragged to `seconds` lands in: the grid frame nearest the nearest beat, or with
+// `gridOnly` (Shift held), or without beats, the frame nearest `seconds`; never frame 0, which only
+// the start-up lines reach.
+std::uint64_t tickTarget(double seconds, const std::vector<double>& beats, bool gridOnly);
 
 }  // namespace glowmarch

@@ -5,7 +5,16 @@
 
 namespace glowmarch {
 
-EditKey editKeyFor(int code, bool shift) {
+EditKey editKeyFor(int code, bool shift, bool control) {
+  if (control) {
+    switch (code) {
+      case 'Z': return shift ? EditKey::redo : EditKey::undo;
+      case 'Y': return EditKey::redo;
+      case 0x25: return EditKey::lineEarlier;
+      case 0x27: return EditKey::lineLater;
+      default: break;
+    }
+  }
   switch (code) {
     case 0x20: return EditKey::pause;
     case 0x25: return shift ? EditKey::backFar : EditKey::back;
@@ -24,6 +33,7 @@ EditKey editKeyFor(int code, bool shift) {
     case 0x22: return EditKey::nextBeat;
     case 'C': return EditKey::copyTime;
     case 'I': return EditKey::inspector;
+    case 'B': return EditKey::writeBeats;
     default: return EditKey::none;
   }
 }

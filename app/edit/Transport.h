@@ -31,10 +31,15 @@ enum class EditKey {
   nextBeat,      // Page Down
   copyTime,      // C
   inspector,     // I
+  writeBeats,    // B: the beat grid to data/music/beats.txt
+  undo,          // Ctrl+Z: the last move of lines in time
+  redo,          // Ctrl+Shift+Z, Ctrl+Y
+  lineEarlier,   // Ctrl+Left: the inspector's line to the beat before
+  lineLater,     // Ctrl+Right: to the beat after
 };
 
 // The command of a key given by its virtual-key code (app/KeyTable.h).
-EditKey editKeyFor(int virtualKeyCode, bool shift);
+EditKey editKeyFor(int virtualKeyCode, bool shift, bool control = false);
 
 // The grid frame nearest to a music time; times before 0 (and NaN) give frame 0.
 std::uint64_t frameNearest(double seconds);

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/check/ShowCheck.h"
+#include "app/edit/BeatsCommand.h"
 #include "app/edit/EditMode.h"
 #include "app/edit/NewShow.h"
 #include "app/platform/System.h"
@@ -15,6 +16,9 @@ int main(int argc, char** argv) {
   glowmarch::system::connectStandardStreams();
   if (argc > 1 && std::string(argv[1]) == "--check") {
     return glowmarch::runCheck(std::vector<std::string>(argv + 2, argv + argc));
+  }
+  if (argc > 1 && std::string(argv[1]) == "--beats") {
+    return glowmarch::runBeats(std::vector<std::string>(argv + 2, argv + argc));
   }
   if (argc > 1 && std::string(argv[1]) == "--release") {
     return glowmarch::runRelease(std::vector<std::string>(argv + 2, argv + argc));

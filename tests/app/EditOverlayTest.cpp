@@ -119,6 +119,8 @@ TEST(EditTimeStatus, AShowWithoutAnEndOfItsOwnGetsNoLength) {
   // Its music deleted while it played, a show of start-up lines alone runs on the wall clock.
   EXPECT_EQ(timeStatus(8.782, 0.0, false, false), "   8.782 s   playing");
   EXPECT_EQ(timeStatus(8.782, 0.0, true, false), "   8.782 s   PAUSED");
+  EXPECT_EQ(timeStatus(20.0, 79.0, true, false, "11.1"), "  20.000 s  11.1  of 79.000 s   PAUSED");
+  EXPECT_EQ(timeStatus(8.782, 0.0, false, false, "5.2"), "   8.782 s  5.2    playing");
 }
 
 TEST(EditPictureArea, ThePictureKeepsItsProportionsInTheSpaceThePanelsLeave) {

@@ -157,6 +157,28 @@ TEST_F(ShowCheck, ShowcaseAndSoakShowCheckClean) {
   EXPECT_EQ(all(checkShow()), "");
 }
 
+TEST_F(ShowCheck, NamesEachLineOfTheBeatFileThePlayerSkips) {
+  testing::ScratchFolder folder;
+  fs::copy(source / "tests" / "app" / "soak" / "data", "data", fs::copy_options::recursive);
+  fs::create_directories("data/textures");
+  fs::create_directories("data/music");
+  fs::copy(source / "tests" / "app" / "show" / "data" / "textures" / "swatch.png", "data/textures/");
+  fs::copy(showcase / "data" / "textures" / "profont.png", "data/textures/");
+  fs::copy(source / "tests" / "audio" / "fixtures" / "tone440.mp3", "data/music/QX07Synthpop_FINAL.mp3");
+  folder.write("data/music/beats.txt", "# beats per bar: 3\n0.5\n1.0  # one\n");
+  EXPECT_EQ(all(checkShow()), "") << "a beat file without mistakes";
+
+  folder.write("data/music/beats.txt", "# beats per bar: many\n0.5\n1,0\n0.25\n\n1.5 2.0\n2.0\n");
+  EXPECT_EQ(all(checkShow()),
+            "data/music/beats.txt:1: beats per bar takes a whole number from 1 to 16: the player skips this line\n"
+            "data/music/beats.txt:3: a decimal comma: times are written with a point (1.5): the player skips this line\n"
+            "data/music/beats.txt:4: not after the beat before it (0.5000 s, line 2): the player skips this line\n"
+            "data/music/beats.txt:6: not a time in seconds: the player skips this line\n");
+
+  folder.write("data/music/beats.txt", "one\n");
+  EXPECT_EQ(places(checkShow()), (std::vector<std::string>{"data/music/beats.txt:0", "data/music/beats.txt:1"}));
+}
+
 TEST(ShowCheckProgram, ExitsOneOnMistakesZeroWhenCleanTwoWhenItCannotCheck) {
   const fs::path program = fs::path(GLOWMARCH_BINARY_DIR) / "bin" / "glowmarch";
   const auto run = [&](const fs::path& folder) {
