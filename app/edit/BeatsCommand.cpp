@@ -10,6 +10,7 @@
 #include "app/edit/ReplaceFile.h"
 #include "audio/BeatFile.h"
 #include "audio/DecodedMusic.h"
+#include "resources/Utf8Path.h"
 #include "resources/WholeFile.h"
 #include "timeline/Player.h"
 
@@ -72,7 +73,7 @@ int runBeats(const std::vector<std::string>& arguments) {
   }
   if (folder) {
     std::error_code error;
-    fs::current_path(*folder, error);
+    fs::current_path(pathFromUtf8(*folder), error);
     if (error) {
       std::fprintf(stderr, "glowmarch --beats: cannot enter %s: %s\n", folder->c_str(), error.message().c_str());
       return 2;

@@ -13,6 +13,8 @@
 #   with exit code 0.
 # - glowmarch-capture.exe --video with no ffmpeg.exe beside it or on PATH says so on one line, exits
 #   1 and writes nothing.
+# - glowmarch.exe --beats writes the very beat file glowmarch --beats writes (aubio with its own FFT
+#   on Windows, with FFTW on Linux).
 # - With RUNTIMES (the folder of linux-x86_64/ and windows-x64/ that LINUX_BIN's glowmarch releases
 #   from), laid beside the Windows programs as the download lays them: glowmarch.exe --release of
 #   the release check's show makes the very folders the Linux glowmarch --release makes, and archives
@@ -179,6 +181,17 @@ case "$said" in
 esac
 [ -e "$name/$video" ] && fail "--video without ffmpeg made $video"
 
+# The same beats from the same music.
+beats=""
+if [ -f "$music" ]; then
+  (cd "$work/linux/show" && "$linux/glowmarch" --beats >/dev/null 2>"$work/beats-linux.err") || fail "the Linux --beats failed"
+  wine "$windows/glowmarch.exe" --beats "$name" >"$work/beats.out" 2>"$work/beats.err" || fail "glowmarch.exe --beats failed"
+  cmp -s "$work/linux/show/data/music/beats.txt" "$name/data/music/beats.txt" ||
+    fail "glowmarch.exe --beats wrote another beat file than on Linux: $(diff "$work/linux/show/data/music/beats.txt" \
+         "$name/data/music/beats.txt" | head -n 6)"
+  beats=", --beats finds the Linux beats"
+fi
+
 # The release, from the programs laid out as the download lays them: bin/ beside runtimes/.
 released=""
 if [ -n "$runtimes" ]; then
@@ -227,4 +240,4 @@ fi
 echo "PASS: from $(basename "$windows") under Wine in a folder named $name: --new writes the Linux show and" \
      "--check passes it, the same $findings findings as on Linux, the capture's frame for 2 s and its sound are" \
      "the Linux capture's, the paused edit mode shows that frame and a saved shader changes it in place," \
-     "--video without ffmpeg says where ffmpeg.exe goes$released"
+     "--video without ffmpeg says where ffmpeg.exe goes$beats$released"
