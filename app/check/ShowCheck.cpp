@@ -16,7 +16,6 @@
 #include "audio/DecodedMusic.h"
 #include "resources/WholeFile.h"
 #include "timeline/Player.h"
-#include "resources/Utf8Path.h"
 #include "timeline/Script.h"
 
 namespace glowmarch {
@@ -123,24 +122,7 @@ std::string formatFinding(const Finding& finding) {
 }
 
 int runCheck(const std::vector<std::string>& arguments) {
-  std::optional<std::string> folder;
-  const std::string problem = readCommandLine(arguments, {}, [&folder](const std::string& word) {
-    if (folder) return "one show folder at most, not also \"" + word + "\"";
-    folder = word;
-    return std::string();
-  });
-  if (!problem.empty()) {
-    std::fprintf(stderr, "glowmarch --check: %s\nusage: glowmarch --check [SHOW-FOLDER]\n", problem.c_str());
-    return 2;
-  }
-  if (folder) {
-    std::error_code error;
-    fs::current_path(pathFromUtf8(*folder), error);
-    if (error) {
-      std::fprintf(stderr, "glowmarch --check: cannot enter %s: %s\n", folder->c_str(), error.message().c_str());
-      return 2;
-    }
-  }
+  if (!enterShowFolderArgument("--check", arguments)) return 2;
   std::vector<Finding> findings;
   {
     HeadlessContext context;

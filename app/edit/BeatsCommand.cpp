@@ -10,7 +10,6 @@
 #include "app/edit/ReplaceFile.h"
 #include "audio/BeatFile.h"
 #include "audio/DecodedMusic.h"
-#include "resources/Utf8Path.h"
 #include "resources/WholeFile.h"
 #include "timeline/Player.h"
 
@@ -61,24 +60,7 @@ bool writeBeatFile(const std::vector<double>& beats, std::string& report) {
 }
 
 int runBeats(const std::vector<std::string>& arguments) {
-  std::optional<std::string> folder;
-  const std::string problem = readCommandLine(arguments, {}, [&folder](const std::string& word) {
-    if (folder) return "one show folder at most, not also \"" + word + "\"";
-    folder = word;
-    return std::string();
-  });
-  if (!problem.empty()) {
-    std::fprintf(stderr, "glowmarch --beats: %s\nusage: glowmarch --beats [SHOW-FOLDER]\n", problem.c_str());
-    return 2;
-  }
-  if (folder) {
-    std::error_code error;
-    fs::current_path(pathFromUtf8(*folder), error);
-    if (error) {
-      std::fprintf(stderr, "glowmarch --beats: cannot enter %s: %s\n", folder->c_str(), error.message().c_str());
-      return 2;
-    }
-  }
+  if (!enterShowFolderArgument("--beats", arguments)) return 2;
   const auto music = audio::DecodedMusic::open(musicPath);
   if (!music) {
     std::fprintf(stderr, "glowmarch --beats: no music the player can play at %s\n", musicPath);
