@@ -14,6 +14,7 @@
 #include "app/common/HeadlessContext.h"
 #include "audio/BeatFile.h"
 #include "audio/DecodedMusic.h"
+#include "resources/Utf8Path.h"
 #include "resources/WholeFile.h"
 #include "timeline/Player.h"
 #include "timeline/Script.h"

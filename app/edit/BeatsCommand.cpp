@@ -17,7 +17,6 @@ namespace glowmarch {
 
 namespace {
 
-namespace fs = std::filesystem;
 
 double bpmOf(const std::vector<double>& beats) {
   std::vector<double> gaps;
