@@ -17,7 +17,6 @@ namespace glowmarch {
 
 namespace {
 
-
 double bpmOf(const std::vector<double>& beats) {
   std::vector<double> gaps;
   for (std::size_t i = 1; i < beats.size(); ++i) gaps.push_back(beats[i] - beats[i - 1]);
