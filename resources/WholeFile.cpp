@@ -4,14 +4,17 @@
 #include <cstring>
 #include <filesystem>
 
+#include "resources/Utf8Path.h"
+
 namespace glowmarch {
 
 std::optional<FileBytes> readWholeFile(const char* path) {
   std::error_code error;
-  if (!std::filesystem::is_regular_file(path, error)) return std::nullopt;
+  // Names are UTF-8, which std::filesystem takes only as such.
+  if (!std::filesystem::is_regular_file(pathFromUtf8(path), error)) return std::nullopt;
   std::FILE* file = std::fopen(path, "rb");
   if (file == nullptr) return std::nullopt;
-  const std::uintmax_t expected = std::filesystem::file_size(path, error);
+  const std::uintmax_t expected = std::filesystem::file_size(pathFromUtf8(path), error);
   // The size is only a hint, for one allocation in the usual case; the spare byte holds the zero.
   std::size_t capacity = error ? 0 : static_cast<std::size_t>(expected);
   capacity = capacity + 1 < (1u << 16) ? (1u << 16) : capacity + 1;

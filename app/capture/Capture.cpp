@@ -22,6 +22,7 @@
 #include "audio/AudioDevice.h"
 #include "effects/FrameValues.h"
 #include "effects/ShowState.h"
+#include "resources/Utf8Path.h"
 #include "resources/WholeFile.h"
 #include "timeline/FrameClock.h"
 #include "timeline/Platform.h"
@@ -109,11 +110,12 @@ bool prepareFolderOf(const fs::path& file, std::string& error) {
   std::error_code failure;
   if (!fs::is_directory(folder, failure)) fs::create_directories(folder, failure);
   if (!fs::is_directory(folder, failure)) {
-    error = "cannot make the folder " + folder.string() + ": " + (failure ? failure.message() : "it is not a folder");
+    error = "cannot make the folder " + nativeUtf8(folder) + ": " + (failure ? failure.message() : "it is not a folder");
     return false;
   }
-  if (access(folder.c_str(), W_OK) != 0) {
-    error = "cannot write in " + folder.string() + ": " + std::strerror(errno);
+  std::string reason;
+  if (!system::canWriteIn(folder, reason)) {
+    error = "cannot write in " + nativeUtf8(folder) + ": " + reason;
     return false;
   }
   return true;
@@ -132,9 +134,9 @@ Places placesOf(const CaptureOptions& options, int part) {
   const bool video = !options.video.empty();
   const std::string number = std::to_string(part);
   if (!options.work.empty() && options.parts > 1) {
-    const fs::path work(options.work);
+    const fs::path work = pathFromUtf8(options.work);
     if (video) {
-      places.video = work / ("segment-" + number + fs::path(options.video).extension().string());
+      places.video = work / ("segment-" + number + nativeUtf8(pathFromUtf8(options.video).extension()));
       places.sound = work / ("segment-" + number + ".wav");
     } else {
       places.frames = work / ("part-" + number);
@@ -143,12 +145,12 @@ Places placesOf(const CaptureOptions& options, int part) {
     return places;
   }
   if (video) {
-    places.video = options.video;
-    places.sound = fs::path(options.video).replace_extension(".wav");
+    places.video = pathFromUtf8(options.video);
+    places.sound = pathFromUtf8(options.video).replace_extension(".wav");
     // A part's pictures are a segment to be joined; its sound is joined apart and encoded once.
     places.keepSound = options.parts > 1;
   } else {
-    places.frames = options.out;
+    places.frames = pathFromUtf8(options.out);
     places.sound = places.frames / captureWavName;
   }
   return places;
@@ -172,7 +174,7 @@ std::string jsonText(const std::string& text) {
   return json + "\"";
 }
 
-std::string jsonPath(const fs::path& path) { return jsonText(fs::absolute(path).lexically_normal().string()); }
+std::string jsonPath(const fs::path& path) { return jsonText(nativeUtf8(fs::absolute(path).lexically_normal())); }
 
 std::string jsonList(const std::vector<std::string>& words) {
   std::string json = "[";
@@ -188,12 +190,12 @@ std::string planJson(const CaptureOptions& options, const CapturePlan& whole) {
                      ", \"height\": " + std::to_string(options.height) + ",\n";
   if (video) {
     const VideoFormat format = *videoFormatFor(options.video);
-    json += " \"video\": " + jsonPath(options.video) + ", \"container\": " + jsonText(format.muxer) +
+    json += " \"video\": " + jsonPath(pathFromUtf8(options.video)) + ", \"container\": " + jsonText(format.muxer) +
             ", \"video codec\": " + jsonText(format.videoCodec) + ", \"sound\": " + jsonList(soundArguments(format)) +
             ",\n";
   } else {
-    json += " \"frames\": " + jsonPath(options.out) +
-            ", \"music\": " + jsonPath(fs::path(options.out) / captureWavName) + ",\n";
+    json += " \"frames\": " + jsonPath(pathFromUtf8(options.out)) +
+            ", \"music\": " + jsonPath(pathFromUtf8(options.out) / captureWavName) + ",\n";
   }
   json += " \"parts\": [";
   for (int part = 1; part <= options.parts; ++part) {
@@ -294,14 +296,15 @@ int runCapture(const CaptureOptions& options, CaptureTimes* times) {
     std::fputs(planJson(options, *whole).c_str(), stdout);
     return 0;
   }
-  Outputs out;
-  out.places = placesOf(options, options.part);
-  if (writes && !video && !prepareCaptureFolder(out.places.frames.string(), unfinishedMark, error)) return fail(error);
-  if (writes && video && !prepareFolderOf(out.places.video, error)) return fail(error);
+  // Without its encoder a video capture writes nothing, not even a folder.
   const std::string ffmpeg = writes && video ? findProgram("ffmpeg") : "";
   if (writes && video && ffmpeg.empty()) {
-    return fail("ffmpeg is not installed (scripts/setup installs it); without --video the capture writes PNG frames");
+    return fail(programMissing("ffmpeg") + "; without --video the capture writes PNG frames");
   }
+  Outputs out;
+  out.places = placesOf(options, options.part);
+  if (writes && !video && !prepareCaptureFolder(nativeUtf8(out.places.frames), unfinishedMark, error)) return fail(error);
+  if (writes && video && !prepareFolderOf(out.places.video, error)) return fail(error);
 
   // Everything that could differ between two runs starts as at the start of the process.
   // After the music ends the show runs on the millisecond clock, and its frame delta moves objects,
@@ -358,29 +361,29 @@ int runCapture(const CaptureOptions& options, CaptureTimes* times) {
 
   if (writes) {
     out.sound = std::make_unique<TemporaryFile>(out.places.sound);
-    if (!writeMusic(out.sound->temporary().string(), stream, plan, error)) return fail(error);
+    if (!writeMusic(nativeUtf8(out.sound->temporary()), stream, plan, error)) return fail(error);
     if (video && plan.count() > 0) {
       const VideoFormat format = *videoFormatFor(options.video);
       VideoJob job;
       job.format = format;
-      job.output = out.places.video.string();
+      job.output = nativeUtf8(out.places.video);
       job.width = options.width;
       job.height = options.height;
       job.fps = options.fps;
       job.crf = options.crf.value_or(format.defaultCrf);
       job.preset = options.preset;
-      if (!out.places.keepSound) job.sound = out.sound->temporary().string();
+      if (!out.places.keepSound) job.sound = nativeUtf8(out.sound->temporary());
       out.pictures = videoFile(job, ffmpeg, error);
       if (!out.pictures) return fail(error);
-      out.shownName = " in " + out.places.video.string();
-      if (out.places.keepSound) out.shownName += " and " + out.places.sound.string();
+      out.shownName = " in " + nativeUtf8(out.places.video);
+      if (out.places.keepSound) out.shownName += " and " + nativeUtf8(out.places.sound);
     } else if (video) {
-      out.shownName = " in " + out.places.sound.string();
+      out.shownName = " in " + nativeUtf8(out.places.sound);
     } else {
       out.marked = markUnfinished(out.places.frames / unfinishedMark, error);
       if (!out.marked) return fail(error);
       out.pictures = pngFrames(out.places.frames, target.width(), target.height());
-      out.shownName = std::string(" and ") + captureWavName + " in " + out.places.frames.string();
+      out.shownName = std::string(" and ") + captureWavName + " in " + nativeUtf8(out.places.frames);
     }
   }
 

@@ -12,6 +12,7 @@
 
 #include "app/capture/CapturePlan.h"
 #include "audio/DecodedMusic.h"
+#include "resources/Utf8Path.h"
 
 namespace glowmarch {
 
@@ -99,7 +100,7 @@ bool isFrameFileName(const std::string& name) {
 bool prepareCaptureFolder(const std::string& folder, const char* unfinished, std::string& error) {
   namespace fs = std::filesystem;
   std::error_code failure;
-  const fs::path path(folder);
+  const fs::path path = pathFromUtf8(folder);
   if (!fs::is_directory(path, failure)) {
     fs::create_directories(path, failure);
     if (failure || !fs::is_directory(path)) {
@@ -110,7 +111,7 @@ bool prepareCaptureFolder(const std::string& folder, const char* unfinished, std
   const bool stale = fs::exists(path / unfinished, failure);
   std::vector<fs::path> frames;
   for (fs::directory_iterator entry(path, failure), last; !failure && entry != last; entry.increment(failure)) {
-    const std::string name = entry->path().filename().string();
+    const std::string name = nativeUtf8(entry->path().filename());
     if (isFrameFileName(name) || (stale && name.size() > 5 && name.compare(name.size() - 5, 5, ".part") == 0)) {
       frames.push_back(entry->path());
     }
@@ -120,37 +121,39 @@ bool prepareCaptureFolder(const std::string& folder, const char* unfinished, std
     return false;
   }
   if (!frames.empty() && !stale) {
-    error = folder + " already holds frames (" + frames.front().filename().string() +
+    error = folder + " already holds frames (" + nativeUtf8(frames.front().filename()) +
             "); remove them or choose another --out";
     return false;
   }
   for (const fs::path& frame : frames) {
     if (!fs::remove(frame, failure) && failure) {
-      error = "cannot remove " + frame.string() + " of an unfinished capture: " + failure.message();
+      error = "cannot remove " + nativeUtf8(frame) + " of an unfinished capture: " + failure.message();
       return false;
     }
   }
   // Writing is tried where it will happen: permissions, a read-only mount or a full disk all show here.
   // A file made only for the try goes again, so a capture refused later leaves nothing behind.
-  const std::string probe = (path / captureWavName).string();
-  const bool existed = fs::exists(probe, failure);
+  const fs::path probePath = path / captureWavName;
+  const std::string probe = nativeUtf8(probePath);
+  const bool existed = fs::exists(probePath, failure);
   File file(std::fopen(probe.c_str(), "ab"));
   if (!file) {
     error = systemError(probe);
     return false;
   }
   const bool ok = closeFile(file, probe, error);
-  if (!existed) fs::remove(probe, failure);
+  if (!existed) fs::remove(probePath, failure);
   return ok;
 }
 
 bool markUnfinished(const std::filesystem::path& mark, std::string& error) {
-  File file(std::fopen(mark.c_str(), "wb"));
+  const std::string path = nativeUtf8(mark);
+  File file(std::fopen(path.c_str(), "wb"));
   if (!file) {
-    error = systemError(mark.string());
+    error = systemError(path);
     return false;
   }
-  return closeFile(file, mark.string(), error);
+  return closeFile(file, path, error);
 }
 
 std::vector<std::uint8_t> wavHeader(std::uint64_t frames) {

@@ -1,10 +1,7 @@
 #include "app/capture/CaptureOutput.h"
 
-#include <fcntl.h>
-#include <sys/types.h>
-#include <unistd.h>
-
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "app/capture/CaptureFiles.h"
@@ -12,6 +9,8 @@
 #include "app/capture/FrameQueue.h"
 #include "app/platform/EncoderPipe.h"
 #include "app/platform/Interruptions.h"
+#include "app/platform/System.h"
+#include "resources/Utf8Path.h"
 
 namespace glowmarch {
 
@@ -20,7 +19,7 @@ namespace {
 namespace fs = std::filesystem;
 
 std::string systemError(const std::string& what, const fs::path& path) {
-  return "cannot " + what + " " + path.string() + ": " + std::strerror(errno);
+  return "cannot " + what + " " + nativeUtf8(path) + ": " + std::strerror(errno);
 }
 
 class PngFrames : public CaptureOutput {
@@ -35,13 +34,15 @@ class PngFrames : public CaptureOutput {
                         const fs::path name = folder / frameFileName(index);
                         const fs::path part = folder / (frameFileName(index) + ".part");
                         // An interruption removes it with the rest in flight.
-                        const int slot = interruptions::claimSlot(part.string());
-                        bool ok = writeFramePng(part.string(), picture.data(), width, height, error);
-                        if (ok && std::rename(part.c_str(), name.c_str()) != 0) {
-                          error = systemError("rename", part);
+                        const int slot = interruptions::claimSlot(nativeUtf8(part));
+                        bool ok = writeFramePng(nativeUtf8(part), picture.data(), width, height, error);
+                        std::string reason;
+                        if (ok && !system::moveOver(part, name, reason)) {
+                          error = "cannot rename " + nativeUtf8(part) + ": " + reason;
                           ok = false;
                         }
-                        if (!ok) unlink(part.c_str());
+                        std::error_code ignored;
+                        if (!ok) fs::remove(part, ignored);
                         interruptions::releaseSlot(slot);
                         return ok;
                       }) {}
@@ -66,13 +67,13 @@ class VideoFile : public CaptureOutput {
 
   bool start(VideoJob job, const std::string& ffmpeg, std::string& error) {
     // The folder takes a file: tried now, before any frame is drawn.
-    const int probe = open(file.temporary().c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (probe < 0) {
+    std::FILE* probe = std::fopen(nativeUtf8(file.temporary()).c_str(), "wb");
+    if (probe == nullptr) {
       error = systemError("write", file.temporary());
       return false;
     }
-    close(probe);
-    job.output = file.temporary().string();
+    std::fclose(probe);
+    job.output = nativeUtf8(file.temporary());
     if (!encoder.start(ffmpeg, ffmpegArguments(job), error)) return false;
     writer = std::make_unique<FrameQueue>(
         1, 3, [this](std::uint64_t, const std::vector<std::uint8_t>& picture, std::string& writeError) {
@@ -114,9 +115,9 @@ class VideoFile : public CaptureOutput {
 }  // namespace
 
 TemporaryFile::TemporaryFile(fs::path finalPath) : target(std::move(finalPath)) {
-  made = target.parent_path() / ("." + target.filename().string() + ".part");
+  made = target.parent_path() / pathFromUtf8("." + nativeUtf8(target.filename()) + ".part");
   interruptions::watch();
-  slot = interruptions::claimSlot(made.string());
+  slot = interruptions::claimSlot(nativeUtf8(made));
 }
 
 TemporaryFile::~TemporaryFile() {
@@ -126,8 +127,9 @@ TemporaryFile::~TemporaryFile() {
 }
 
 bool TemporaryFile::complete(std::string& error) {
-  if (std::rename(made.c_str(), target.c_str()) != 0) {
-    error = systemError("rename", made) + " to " + target.string();
+  std::string reason;
+  if (!system::moveOver(made, target, reason)) {
+    error = "cannot rename " + nativeUtf8(made) + ": " + reason + " to " + nativeUtf8(target);
     return false;
   }
   interruptions::releaseSlot(slot);
@@ -141,7 +143,7 @@ std::unique_ptr<CaptureOutput> pngFrames(const fs::path& folder, int width, int 
 }
 
 std::unique_ptr<CaptureOutput> videoFile(VideoJob job, const std::string& ffmpeg, std::string& error) {
-  auto video = std::make_unique<VideoFile>(fs::path(job.output));
+  auto video = std::make_unique<VideoFile>(pathFromUtf8(job.output));
   if (!video->start(std::move(job), ffmpeg, error)) return nullptr;
   return video;
 }

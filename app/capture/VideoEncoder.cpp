@@ -2,6 +2,8 @@
 
 #include <filesystem>
 
+#include "resources/Utf8Path.h"
+
 namespace glowmarch {
 
 namespace {
@@ -14,7 +16,7 @@ std::string lowered(std::string text) {
 }  // namespace
 
 std::optional<VideoFormat> videoFormatFor(const std::string& path) {
-  const std::string extension = lowered(std::filesystem::path(path).extension().string());
+  const std::string extension = lowered(nativeUtf8(pathFromUtf8(path).extension()));
   if (extension == ".mp4") return VideoFormat{"mp4", "libx264", "aac", 18, 51};
   if (extension == ".mkv") return VideoFormat{"matroska", "libx264", "flac", 18, 51};
   // VP9's scale runs to 63; 31 is its usual choice for full HD.

@@ -11,6 +11,7 @@
 
 #include "app/check/NearestWord.h"
 #include "timeline/CommandWords.h"
+#include "resources/Utf8Path.h"
 #include "timeline/Script.h"
 
 namespace glowmarch {
@@ -369,7 +370,7 @@ void ScriptWalk::run(const Line& line) {
       std::vector<std::string> files;
       std::error_code error;
       for (const auto& entry : std::filesystem::directory_iterator("data/textures", error)) {
-        files.push_back(entry.path().filename().string());
+        files.push_back(nativeUtf8(entry.path().filename()));
       }
       for (const std::string& file : files) pictures.push_back(file);
       tell(line.number, "no picture " + inQuotes(argument) + ": the player looked for " + argument + " and " +

@@ -14,6 +14,7 @@
 #include "app/common/HeadlessContext.h"
 #include "audio/BeatFile.h"
 #include "audio/DecodedMusic.h"
+#include "resources/Utf8Path.h"
 #include "resources/WholeFile.h"
 #include "timeline/Player.h"
 #include "timeline/Script.h"
@@ -30,7 +31,7 @@ void checkMusic(std::vector<Finding>& findings) {
     std::string others;
     for (const auto& entry : fs::directory_iterator("data/music", error)) {
       if (entry.path().extension() == ".mp3" || entry.path().extension() == ".MP3") {
-        others += (others.empty() ? "" : ", ") + entry.path().string();
+        others += (others.empty() ? "" : ", ") + std::string("data/music/") + nativeUtf8(entry.path().filename());
       }
     }
     // A music folder without any MP3 says the show has no music yet: it runs on the wall clock.
@@ -122,24 +123,7 @@ std::string formatFinding(const Finding& finding) {
 }
 
 int runCheck(const std::vector<std::string>& arguments) {
-  std::optional<std::string> folder;
-  const std::string problem = readCommandLine(arguments, {}, [&folder](const std::string& word) {
-    if (folder) return "one show folder at most, not also \"" + word + "\"";
-    folder = word;
-    return std::string();
-  });
-  if (!problem.empty()) {
-    std::fprintf(stderr, "glowmarch --check: %s\nusage: glowmarch --check [SHOW-FOLDER]\n", problem.c_str());
-    return 2;
-  }
-  if (folder) {
-    std::error_code error;
-    fs::current_path(*folder, error);
-    if (error) {
-      std::fprintf(stderr, "glowmarch --check: cannot enter %s: %s\n", folder->c_str(), error.message().c_str());
-      return 2;
-    }
-  }
+  if (!enterShowFolderArgument("--check", arguments)) return 2;
   std::vector<Finding> findings;
   {
     HeadlessContext context;

@@ -2,8 +2,13 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <optional>
+#include <system_error>
+
+#include "resources/Utf8Path.h"
 
 namespace glowmarch {
 
@@ -75,6 +80,27 @@ std::string readCommandLine(const std::vector<std::string>& arguments, const std
     if (!error.empty()) return error;
   }
   return {};
+}
+
+bool enterShowFolderArgument(const char* command, const std::vector<std::string>& arguments) {
+  std::optional<std::string> folder;
+  const std::string problem = readCommandLine(arguments, {}, [&folder](const std::string& word) {
+    if (folder) return "one show folder at most, not also \"" + word + "\"";
+    folder = word;
+    return std::string();
+  });
+  if (!problem.empty()) {
+    std::fprintf(stderr, "glowmarch %s: %s\nusage: glowmarch %s [SHOW-FOLDER]\n", command, problem.c_str(), command);
+    return false;
+  }
+  if (!folder) return true;
+  std::error_code error;
+  std::filesystem::current_path(pathFromUtf8(*folder), error);
+  if (error) {
+    std::fprintf(stderr, "glowmarch %s: cannot enter %s: %s\n", command, folder->c_str(), error.message().c_str());
+    return false;
+  }
+  return true;
 }
 
 }  // namespace glowmarch

@@ -34,4 +34,9 @@ struct CommandOption {
 std::string readCommandLine(const std::vector<std::string>& arguments, const std::vector<CommandOption>& options,
                             const ReadValue& word = nullptr);
 
+// For a command whose one argument is a show folder to use instead of the working one
+// ("glowmarch --check [SHOW-FOLDER]"): reads it and makes it the working folder. False after saying
+// what is wrong on standard error, with the usage, under the command's name ("--check").
+bool enterShowFolderArgument(const char* command, const std::vector<std::string>& arguments);
+
 }  // namespace glowmarch

@@ -22,12 +22,8 @@ constexpr Uint32 videoRetryMilliseconds = 20;
 bool startVideo(std::string& error) {
   // A write to a connection the server dropped during its handshake must not end the program.
   system::ignoreBrokenPipes();
-  const auto set = [](const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr && value[0] != '\0';
-  };
   // With no display server named the window systems' own drivers can only fail, noisily.
-  const bool anyDisplay = set("DISPLAY") || set("WAYLAND_DISPLAY") || set("SDL_VIDEODRIVER");
+  const bool anyDisplay = system::displayNamed();
   for (int attempt = 0; anyDisplay && attempt < videoAttempts; ++attempt) {
     if (attempt > 0) SDL_Delay(videoRetryMilliseconds);
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) return true;

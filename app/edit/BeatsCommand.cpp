@@ -17,8 +17,6 @@ namespace glowmarch {
 
 namespace {
 
-namespace fs = std::filesystem;
-
 double bpmOf(const std::vector<double>& beats) {
   std::vector<double> gaps;
   for (std::size_t i = 1; i < beats.size(); ++i) gaps.push_back(beats[i] - beats[i - 1]);
@@ -60,24 +58,7 @@ bool writeBeatFile(const std::vector<double>& beats, std::string& report) {
 }
 
 int runBeats(const std::vector<std::string>& arguments) {
-  std::optional<std::string> folder;
-  const std::string problem = readCommandLine(arguments, {}, [&folder](const std::string& word) {
-    if (folder) return "one show folder at most, not also \"" + word + "\"";
-    folder = word;
-    return std::string();
-  });
-  if (!problem.empty()) {
-    std::fprintf(stderr, "glowmarch --beats: %s\nusage: glowmarch --beats [SHOW-FOLDER]\n", problem.c_str());
-    return 2;
-  }
-  if (folder) {
-    std::error_code error;
-    fs::current_path(*folder, error);
-    if (error) {
-      std::fprintf(stderr, "glowmarch --beats: cannot enter %s: %s\n", folder->c_str(), error.message().c_str());
-      return 2;
-    }
-  }
+  if (!enterShowFolderArgument("--beats", arguments)) return 2;
   const auto music = audio::DecodedMusic::open(musicPath);
   if (!music) {
     std::fprintf(stderr, "glowmarch --beats: no music the player can play at %s\n", musicPath);

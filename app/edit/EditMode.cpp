@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <future>
 #include <iterator>
@@ -43,6 +44,7 @@
 #include "resources/KeptResources.h"
 #include "resources/OffscreenTarget.h"
 #include "resources/ShaderLibrary.h"
+#include "resources/Utf8Path.h"
 #include "timeline/FrameClock.h"
 #include "timeline/FrameLoop.h"
 #include "timeline/Platform.h"
@@ -75,13 +77,8 @@ std::uint64_t sampleOf(std::uint64_t frame) { return frame * audio::sampleRate /
 
 // Where the overlay keeps its panels' sizes between runs; none without a home.
 std::string layoutFile() {
-  if (const char* config = std::getenv("XDG_CONFIG_HOME"); config != nullptr && config[0] == '/') {
-    return std::string(config) + "/glowmarch/edit-layout";
-  }
-  if (const char* home = std::getenv("HOME"); home != nullptr && home[0] == '/') {
-    return std::string(home) + "/.config/glowmarch/edit-layout";
-  }
-  return {};
+  const std::filesystem::path folder = system::settingsFolder();
+  return folder.empty() ? std::string() : nativeUtf8(folder / "edit-layout");
 }
 
 // The display's refresh rate, where SDL knows it.

@@ -144,6 +144,8 @@ void MessageLog::note(std::string line) {
 
 MessageLog& showMessages() {
   static MessageLog* log = new MessageLog();  // never destroyed: the exit flushes standard output through it
+  // Where the system hands printed text over only when asked, all of it is in before the log is used.
+  system::takeCopiedOutput();
   return *log;
 }
 

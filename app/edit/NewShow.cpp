@@ -7,6 +7,8 @@
 #include <string_view>
 #include <system_error>
 
+#include "resources/Utf8Path.h"
+
 namespace glowmarch {
 
 // The showcase's font, built into the program (app/edit/NewShowFiles.cmake).
@@ -147,7 +149,7 @@ bool writeFile(const fs::path& path, const void* bytes, std::size_t size, std::s
   std::ofstream out(path, std::ios::binary);
   out.write(static_cast<const char*>(bytes), static_cast<std::streamsize>(size));
   out.close();
-  if (!out) error = "could not write " + path.string();
+  if (!out) error = "could not write " + nativeUtf8(path);
   return static_cast<bool>(out);
 }
 
@@ -159,15 +161,15 @@ bool writeText(const fs::path& path, std::string_view text, std::string& error) 
 
 std::string writeNewShow(const std::string& folder) {
   if (folder.empty()) return "no folder given";
-  const fs::path root(folder);
+  const fs::path root = pathFromUtf8(folder);
   const fs::path data = root / "data";
   std::error_code code;
   if (fs::exists(data / "vesperscript.txt", code)) {
-    return (data / "vesperscript.txt").string() + " exists already: a new show goes into a folder of its own";
+    return nativeUtf8(data / "vesperscript.txt") + " exists already: a new show goes into a folder of its own";
   }
   for (const fs::path& dir : {data / "shaders", data / "textures", data / "music"}) {
     fs::create_directories(dir, code);
-    if (code) return "could not make " + dir.string() + ": " + code.message();
+    if (code) return "could not make " + nativeUtf8(dir) + ": " + code.message();
   }
   std::string error;
   const bool written = writeText(data / "vesperscript.txt", script, error) &&

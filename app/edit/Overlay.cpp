@@ -15,6 +15,7 @@
 #include "app/edit/MessageLog.h"
 #include "app/edit/TimeStatus.h"
 #include "app/platform/System.h"
+#include "resources/Utf8Path.h"
 
 namespace glowmarch {
 
@@ -111,7 +112,7 @@ Overlay::~Overlay() {
 void Overlay::saveLayout() const {
   if (layoutFile.empty()) return;
   std::error_code ignored;
-  std::filesystem::create_directories(std::filesystem::path(layoutFile).parent_path(), ignored);
+  std::filesystem::create_directories(pathFromUtf8(layoutFile).parent_path(), ignored);
   std::ofstream out(layoutFile);
   out << "column " << columnWidth << "\ntimeline " << stripHeight << "\n";
   out << "inspector " << inspector.keptWidth() << "\ninspector-open " << (inspector.open ? 1 : 0) << "\n";

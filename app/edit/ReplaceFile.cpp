@@ -5,13 +5,15 @@
 #include <cstring>
 #include <filesystem>
 
+#include "resources/Utf8Path.h"
+
 namespace glowmarch {
 
 namespace fs = std::filesystem;
 
 bool replaceFile(const std::string& path, std::string_view bytes, std::string& error) {
   std::error_code ec;
-  fs::path target = path;
+  fs::path target = pathFromUtf8(path);
   if (fs::is_symlink(fs::symlink_status(target, ec))) {
     target = fs::weakly_canonical(target, ec);
     if (ec) {
@@ -27,7 +29,7 @@ bool replaceFile(const std::string& path, std::string_view bytes, std::string& e
       error = "it is read-only";
       return false;
     }
-    std::FILE* probe = std::fopen(target.string().c_str(), "r+b");
+    std::FILE* probe = std::fopen(nativeUtf8(target).c_str(), "r+b");
     if (probe == nullptr) {
       error = std::strerror(errno);
       return false;
@@ -35,8 +37,8 @@ bool replaceFile(const std::string& path, std::string_view bytes, std::string& e
     std::fclose(probe);
   }
   // Hidden, so the edit mode's watcher takes only the rename for a change.
-  const fs::path temporary = target.parent_path() / ("." + target.filename().string() + ".new");
-  std::FILE* out = std::fopen(temporary.string().c_str(), "wb");
+  const fs::path temporary = target.parent_path() / pathFromUtf8("." + nativeUtf8(target.filename()) + ".new");
+  std::FILE* out = std::fopen(nativeUtf8(temporary).c_str(), "wb");
   if (out == nullptr) {
     error = std::string("no new copy can be written beside it: ") + std::strerror(errno);
     return false;

@@ -4,9 +4,10 @@
 #include <vector>
 
 #include "app/capture/Capture.h"
+#include "app/platform/System.h"
 
 int main(int argc, char** argv) {
   // The listing and the "Doing: " lines reach a log or a pipe as they happen, as the player's do.
-  std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);
+  glowmarch::system::connectStandardStreams();
   return glowmarch::runCapture(std::vector<std::string>(argv + 1, argv + argc));
 }

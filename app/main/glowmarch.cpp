@@ -7,12 +7,13 @@
 #include "app/edit/BeatsCommand.h"
 #include "app/edit/EditMode.h"
 #include "app/edit/NewShow.h"
+#include "app/platform/System.h"
 #include "app/release/Release.h"
 #include "app/shell/Shell.h"
 
 int main(int argc, char** argv) {
   // The listing and the "Doing: " lines reach a log or a pipe as they happen, not when a buffer fills.
-  std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);
+  glowmarch::system::connectStandardStreams();
   if (argc > 1 && std::string(argv[1]) == "--check") {
     return glowmarch::runCheck(std::vector<std::string>(argv + 2, argv + argc));
   }

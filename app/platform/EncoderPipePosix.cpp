@@ -25,6 +25,12 @@ constexpr std::size_t messageTail = 4096;
 
 }  // namespace
 
+struct EncoderPipe::Handles {
+  pid_t child = -1;
+  int input = -1;
+  int messages = -1;
+};
+
 std::string findProgram(const std::string& name) {
   if (name.find('/') != std::string::npos) return access(name.c_str(), X_OK) == 0 ? name : std::string();
   const char* path = std::getenv("PATH");
@@ -44,6 +50,12 @@ std::string findProgram(const std::string& name) {
   return {};
 }
 
+std::string programMissing(const std::string& name) {
+  return name + " is not installed (scripts/setup installs it)";
+}
+
+EncoderPipe::EncoderPipe() : handles(std::make_unique<Handles>()) {}
+
 EncoderPipe::~EncoderPipe() { abort(); }
 
 bool EncoderPipe::start(const std::string& program, const std::vector<std::string>& arguments, std::string& error) {
@@ -56,8 +68,8 @@ bool EncoderPipe::start(const std::string& program, const std::vector<std::strin
   const char* temporary = std::getenv("TMPDIR");
   std::string pattern = std::string(temporary != nullptr && temporary[0] != '\0' ? temporary : "/tmp") +
                         "/glowmarch-encoder-XXXXXX";
-  messages = mkostemp(pattern.data(), O_CLOEXEC);
-  if (messages < 0) {
+  handles->messages = mkostemp(pattern.data(), O_CLOEXEC);
+  if (handles->messages < 0) {
     error = "cannot make a file for " + name + "'s messages as " + pattern + ": " + std::strerror(errno);
     return false;
   }
@@ -85,7 +97,7 @@ bool EncoderPipe::start(const std::string& program, const std::vector<std::strin
     prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (getppid() != parent) _exit(127);
     signal(SIGPIPE, SIG_DFL);
-    if (dup2(ends[0], 0) < 0 || dup2(devNull >= 0 ? devNull : messages, 1) < 0 || dup2(messages, 2) < 0) _exit(127);
+    if (dup2(ends[0], 0) < 0 || dup2(devNull >= 0 ? devNull : handles->messages, 1) < 0 || dup2(handles->messages, 2) < 0) _exit(127);
     execve(program.c_str(), argv.data(), environ);
     static const char failed[] = "cannot run the program\n";
     (void)!::write(2, failed, sizeof failed - 1);
@@ -100,24 +112,24 @@ bool EncoderPipe::start(const std::string& program, const std::vector<std::strin
     abort();
     return false;
   }
-  child = pid;
-  input = ends[1];
+  handles->child = pid;
+  handles->input = ends[1];
   return true;
 }
 
 bool EncoderPipe::write(const std::uint8_t* data, std::size_t size, std::string& error) {
-  if (input < 0) {
+  if (handles->input < 0) {
     error = name + " is not running";
     return false;
   }
   while (size > 0) {
-    const ssize_t sent = ::write(input, data, size);
+    const ssize_t sent = ::write(handles->input, data, size);
     if (sent < 0 && errno == EINTR) continue;
     if (sent <= 0) {
       // The encoder has gone: how it ended says more than the broken pipe.
       const int writeError = errno;
-      close(input);
-      input = -1;
+      close(handles->input);
+      handles->input = -1;
       if (wait(error)) error = name + " stopped reading its input (" + std::strerror(writeError) + ")";
       return false;
     }
@@ -128,11 +140,11 @@ bool EncoderPipe::write(const std::uint8_t* data, std::size_t size, std::string&
 }
 
 bool EncoderPipe::finish(std::string& error) {
-  if (input >= 0) {
-    close(input);
-    input = -1;
+  if (handles->input >= 0) {
+    close(handles->input);
+    handles->input = -1;
   }
-  if (child < 0) {
+  if (handles->child < 0) {
     error = name + " is not running";
     return false;
   }
@@ -140,25 +152,25 @@ bool EncoderPipe::finish(std::string& error) {
 }
 
 void EncoderPipe::abort() {
-  if (input >= 0) {
-    close(input);
-    input = -1;
+  if (handles->input >= 0) {
+    close(handles->input);
+    handles->input = -1;
   }
   stop();
-  if (child > 0) {
+  if (handles->child > 0) {
     std::string ignored;
     wait(ignored);
   }
-  if (messages >= 0) {
-    close(messages);
-    messages = -1;
+  if (handles->messages >= 0) {
+    close(handles->messages);
+    handles->messages = -1;
   }
 }
 
 void EncoderPipe::stop() {
   std::lock_guard<std::mutex> hold(reaping);
   // Not yet reaped: the id is still the encoder's, if only as a zombie.
-  if (child > 0) kill(child, SIGKILL);
+  if (handles->child > 0) kill(handles->child, SIGKILL);
 }
 
 bool EncoderPipe::wait(std::string& error) {
@@ -166,13 +178,13 @@ bool EncoderPipe::wait(std::string& error) {
   siginfo_t ended{};
   int waited;
   do {
-    waited = waitid(P_PID, static_cast<id_t>(child), &ended, WEXITED | WNOWAIT);
+    waited = waitid(P_PID, static_cast<id_t>(handles->child), &ended, WEXITED | WNOWAIT);
   } while (waited < 0 && errno == EINTR);
   int status = 0;
   {
     std::lock_guard<std::mutex> hold(reaping);
-    if (waited == 0) waited = waitpid(child, &status, 0) == child ? 0 : -1;
-    child = -1;
+    if (waited == 0) waited = waitpid(handles->child, &status, 0) == handles->child ? 0 : -1;
+    handles->child = -1;
   }
   if (waited < 0) {
     error = "lost track of " + name + ": " + std::strerror(errno);
@@ -189,23 +201,16 @@ bool EncoderPipe::wait(std::string& error) {
   return false;
 }
 
-// The encoder's last words, which say what went wrong; ffmpeg's closing "Conversion failed!" says
-// only that something did.
+// The encoder's last words, which say what went wrong.
 std::string EncoderPipe::lastMessage() const {
-  if (messages < 0) return {};
-  const off_t length = lseek(messages, 0, SEEK_END);
+  if (handles->messages < 0) return {};
+  const off_t length = lseek(handles->messages, 0, SEEK_END);
   if (length <= 0) return {};
   const off_t from = length > static_cast<off_t>(messageTail) ? length - static_cast<off_t>(messageTail) : 0;
   std::string text(static_cast<std::size_t>(length - from), '\0');
-  const ssize_t got = pread(messages, text.data(), text.size(), from);
+  const ssize_t got = pread(handles->messages, text.data(), text.size(), from);
   text.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
-  for (;;) {
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
-    const std::size_t lineStart = text.find_last_of("\r\n");
-    const std::string line = lineStart == std::string::npos ? text : text.substr(lineStart + 1);
-    if (line != "Conversion failed!" || lineStart == std::string::npos) return line;
-    text.resize(lineStart);
-  }
+  return lastMessageLine(std::move(text));
 }
 
 }  // namespace glowmarch

@@ -1,10 +1,11 @@
 // Tells when the show's files change on disk: every file below a folder, new subfolders included
-// (inotify on Linux, in FileWatcherLinux.cpp). Editors save in several writes, or write a temporary file and rename it over
-// the old one, so changes are handed out only once the writes have settled.
+// (inotify on Linux, ReadDirectoryChangesW on Windows). Editors save in several writes, or write a
+// temporary file and rename it over the old one, so changes are handed out only once the writes have
+// settled.
 #pragma once
 
 #include <chrono>
-#include <map>
+#include <memory>
 #include <set>
 #include <string>
 
@@ -43,18 +44,15 @@ class FileWatcher {
   FileWatcher(const FileWatcher&) = delete;
   FileWatcher& operator=(const FileWatcher&) = delete;
 
-  bool watching() const { return descriptor >= 0; }
-  // Takes what the kernel has queued without waiting; call once per frame.
+  bool watching() const;
+  // Takes what the system has queued without waiting; call once per frame.
   void poll(WatchClock::time_point now);
   ChangeBatch& changes() { return batch; }
 
  private:
-  void watchTree(const std::string& folder);
-
-  int descriptor = -1;
+  struct Watches;  // the system's watches on the folders, in FileWatcherLinux.cpp or FileWatcherWindows.cpp
+  std::unique_ptr<Watches> watches;
   std::string root;
-  int rootParentWatch = -1;  // the working folder, until `root` exists
-  std::map<int, std::string> folders;  // watch descriptor -> folder path
   ChangeBatch batch;
 };
 

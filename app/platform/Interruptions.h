@@ -1,16 +1,20 @@
-// What an interrupted capture (SIGINT, SIGTERM, SIGHUP) removes before it ends as the signal asks: its
-// temporary files (POSIX signal handlers, in InterruptionsPosix.cpp). Its encoder dies with it.
+// What an interrupted capture removes before it ends as the interruption asks: its temporary files
+// (POSIX: SIGINT, SIGTERM and SIGHUP, in InterruptionsPosix.cpp; Windows: Ctrl+C, Ctrl+Break and the
+// console closing, in InterruptionsWindows.cpp). Its encoder dies with it.
 #pragma once
 
 #include <string>
 
 namespace glowmarch::interruptions {
 
-// Installs the handlers once; a signal someone asked to ignore (nohup) stays ignored.
+// Installs the handlers once; an interruption someone asked to ignore (nohup) stays ignored.
 void watch();
 // Enters a path to remove on interruption: a slot to release once the file is gone or renamed, or -1
 // when none is free (the file is then left behind by an interruption).
 int claimSlot(const std::string& path);
 void releaseSlot(int slot);
+
+// For the system's handler: calls `remove` with each path entered, taking no lock and no memory.
+void forEachClaimed(void (*remove)(const char* path));
 
 }  // namespace glowmarch::interruptions

@@ -3,8 +3,11 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 
@@ -44,12 +47,45 @@ double childrenCpuSeconds() {
   return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
+// The kernel counts them (getrusage).
+void countChildCpuSeconds(double) {}
+
 double threadCpuSeconds() { return seconds(CLOCK_THREAD_CPUTIME_ID); }
 
 std::filesystem::path executableFolder() {
   std::error_code error;
   const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
   return error ? std::filesystem::path() : self.parent_path();
+}
+
+std::filesystem::path settingsFolder() {
+  if (const char* config = std::getenv("XDG_CONFIG_HOME"); config != nullptr && config[0] == '/') {
+    return std::filesystem::path(config) / "glowmarch";
+  }
+  if (const char* home = std::getenv("HOME"); home != nullptr && home[0] == '/') {
+    return std::filesystem::path(home) / ".config" / "glowmarch";
+  }
+  return {};
+}
+
+bool displayNamed() {
+  const auto set = [](const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr && value[0] != '\0';
+  };
+  return set("DISPLAY") || set("WAYLAND_DISPLAY") || set("SDL_VIDEODRIVER");
+}
+
+bool canWriteIn(const std::filesystem::path& folder, std::string& reason) {
+  if (access(folder.c_str(), W_OK) == 0) return true;
+  reason = std::strerror(errno);
+  return false;
+}
+
+bool moveOver(const std::filesystem::path& from, const std::filesystem::path& to, std::string& reason) {
+  if (std::rename(from.c_str(), to.c_str()) == 0) return true;
+  reason = std::strerror(errno);
+  return false;
 }
 
 bool standardErrorIsTerminal() { return isatty(STDERR_FILENO) != 0; }
@@ -66,5 +102,8 @@ bool copyStandardOutput(OutputCopy copy) {
   stdout = routed;
   return true;
 }
+
+// Each write is handed over as it happens.
+void takeCopiedOutput() {}
 
 }  // namespace glowmarch::system

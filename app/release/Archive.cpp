@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "app/release/Utf8Path.h"
+#include "resources/Utf8Path.h"
 
 namespace glowmarch {
 

@@ -18,8 +18,8 @@
 #include "app/release/Runtime.h"
 #include "app/release/ShowFiles.h"
 #include "app/release/TarGzWriter.h"
-#include "app/release/Utf8Path.h"
 #include "app/release/ZipWriter.h"
+#include "resources/Utf8Path.h"
 #include "timeline/Script.h"
 
 namespace glowmarch {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/common/CommandLine.h"
+#include "resources/Utf8Path.h"
 
 namespace glowmarch {
 
@@ -23,7 +24,7 @@ std::string readReleaseOptions(const std::vector<std::string>& arguments, Releas
   bool showNamed = false;
   const auto show = [&](const std::string& word) {
     if (showNamed) return "one show at a time, not also \"" + word + "\"";
-    options.show = word;
+    options.show = pathFromUtf8(word);
     showNamed = true;
     return std::string();
   };
@@ -41,7 +42,7 @@ std::string readReleaseOptions(const std::vector<std::string>& arguments, Releas
       {"--out", nullptr, true,
        [&options](const std::string& value) {
          if (value.empty()) return std::string("--out needs a folder");
-         options.out = value;
+         options.out = pathFromUtf8(value);
          return std::string();
        }},
   };

@@ -5,7 +5,7 @@
 #include <sstream>
 
 #include "app/platform/System.h"
-#include "app/release/Utf8Path.h"
+#include "resources/Utf8Path.h"
 
 namespace glowmarch {
 

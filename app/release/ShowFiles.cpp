@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "app/release/Utf8Path.h"
+#include "resources/Utf8Path.h"
 #include "timeline/Script.h"
 
 namespace glowmarch {

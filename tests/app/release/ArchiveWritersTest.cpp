@@ -15,7 +15,7 @@
 
 #include "app/release/Archive.h"
 #include "app/release/TarGzWriter.h"
-#include "app/release/Utf8Path.h"
+#include "resources/Utf8Path.h"
 #include "app/release/ZipWriter.h"
 #include "tests/support/TestShow.h"
 
