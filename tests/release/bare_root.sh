@@ -37,7 +37,7 @@ mirror="$(archive | head -n 1)"
 [ -n "$mirror" ] || { echo "No \"deb\" source for $codename in apt's lists" >&2; exit 1; }
 
 key="$(printf '%s\n' "$codename" "$(dpkg --print-architecture)" "${packages[@]}" | sha256sum | cut -c1-12)"
-cache="${XDG_CACHE_HOME:-$HOME/.cache}/glowmarch"
+cache="${GLOWMARCH_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/glowmarch}"
 root="$cache/debian-root-$codename-$key"
 if [ ! -x "$root/bin/sh" ]; then
   command -v debootstrap >/dev/null || { echo "debootstrap is not installed (scripts/setup installs it)" >&2; exit 1; }
