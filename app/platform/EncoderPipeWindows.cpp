@@ -1,5 +1,5 @@
 // The encoder's Windows edge: CreateProcessW with a pipe for its standard input and a temporary
-// file for its messages; a job object ends it with this program.
+// file for its messages; the program's job object ends it with this program.
 #include "app/platform/EncoderPipe.h"
 
 #define WIN32_LEAN_AND_MEAN
@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "app/platform/Interruptions.h"
 #include "app/platform/System.h"
 #include "resources/Utf8Path.h"
 
@@ -80,13 +81,42 @@ void closeHandle(HANDLE& handle) {
   handle = nullptr;
 }
 
+// Every encoder is put in it, so that the system ends them when this program ends, however it ends,
+// instead of letting them encode on alone. Best effort: on older Windows a program in a job of its
+// own cannot put its child in another, and then only this program's own calls end the encoder.
+HANDLE programJob() {
+  static const HANDLE job = [] {
+    const HANDLE made = CreateJobObjectW(nullptr, nullptr);
+    if (made != nullptr) {
+      JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+      limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+      SetInformationJobObject(made, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+    }
+    return made;
+  }();
+  return job;
+}
+
+// For an interruption: the encoders go first, so that their unfinished output can be removed.
+void endEncoders() {
+  const HANDLE job = programJob();
+  if (job == nullptr || !TerminateJobObject(job, 1)) return;
+  for (int tries = 0; tries < 100; ++tries) {
+    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION count{};
+    if (!QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &count, sizeof count, nullptr) ||
+        count.ActiveProcesses == 0) {
+      return;
+    }
+    Sleep(20);
+  }
+}
+
 }  // namespace
 
 struct EncoderPipe::Handles {
   HANDLE process = nullptr;
   HANDLE input = nullptr;
   HANDLE messages = nullptr;
-  HANDLE job = nullptr;
   bool stopped = false;
 };
 
@@ -178,14 +208,9 @@ bool EncoderPipe::start(const std::string& program, const std::vector<std::strin
     abort();
     return false;
   }
-  // Ends with this program, however it ends, instead of encoding on alone. Best effort: a program
-  // already in a job of its own may not be able to make another on older Windows.
-  handles->job = CreateJobObjectW(nullptr, nullptr);
-  if (handles->job != nullptr) {
-    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
-    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-    SetInformationJobObject(handles->job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
-    AssignProcessToJobObject(handles->job, started.hProcess);
+  if (const HANDLE job = programJob()) {
+    AssignProcessToJobObject(job, started.hProcess);
+    interruptions::endWritersWith(endEncoders);
   }
   ResumeThread(started.hThread);
   CloseHandle(started.hThread);
@@ -233,7 +258,6 @@ void EncoderPipe::abort() {
     wait(ignored);
   }
   closeHandle(handles->messages);
-  closeHandle(handles->job);
 }
 
 void EncoderPipe::stop() {

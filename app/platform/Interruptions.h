@@ -17,4 +17,12 @@ void releaseSlot(int slot);
 // For the system's handler: calls `remove` with each path entered, taking no lock and no memory.
 void forEachClaimed(void (*remove)(const char* path));
 
+// Where a handler runs beside the program's threads (Windows): from now on a claim never returns,
+// so no thread makes a new file while the handler removes those entered.
+void holdClaims();
+// What still writes those files, ended by such a handler before it removes them: Windows cannot
+// remove a file another process (the encoder) holds open.
+void endWritersWith(void (*end)());
+void endWriters();
+
 }  // namespace glowmarch::interruptions

@@ -8,6 +8,7 @@
 # - glowmarch.exe --new writes the very show glowmarch --new writes; --check on it exits 0;
 #   --check on a show with planted mistakes prints what the Linux check prints, and exits 1 as it does.
 # - glowmarch-capture.exe's frame for 2 s (and its sound) is the Linux capture's, pixel for pixel.
+# - Ctrl+C ends glowmarch-capture.exe at once and leaves no unfinished file.
 # - glowmarch.exe --edit --at 2 --paused, overlay hidden (Tab), shows that frame; a saved fragment
 #   shader changes the picture in place to the capture's frame of the saved show; Escape ends it
 #   with exit code 0.
@@ -135,6 +136,27 @@ cmp -s "$work/linux-frames/music.wav" "$name/$frames/music.wav" || fail "glowmar
 [ "$(ls -A "$name/$frames" | LC_ALL=C sort | xargs)" = "frame000000.png music.wav" ] ||
   fail "glowmarch-capture.exe left more than its frame and music.wav: $(ls -A "$name/$frames" | xargs)"
 
+# Ctrl+C (Wine turns SIGINT into the console's Ctrl+C) ends a capture at once, leaving no unfinished file.
+(cd "$name" && exec wine "$windows/glowmarch-capture.exe" --fps 30 --to 20 --size 320x180 --out interrupted \
+   >/dev/null 2>"$work/capture-interrupted.err") &
+capture=$!
+until="$(deadline 120)"
+until [ -e "$name/interrupted/frame000020.png" ] || ! kill -0 "$capture" 2>/dev/null || ! before "$until"; do sleep 0.05; done
+kill -INT "$capture" 2>/dev/null || fail "the capture ended before it could be interrupted"
+until="$(deadline 20)"
+while before "$until" && kill -0 "$capture" 2>/dev/null; do sleep 0.1; done
+kill -0 "$capture" 2>/dev/null && fail "glowmarch-capture.exe went on for 20 s after Ctrl+C"
+wait "$capture"
+code=$?
+[ "$code" -ne 0 ] || fail "an interrupted glowmarch-capture.exe exited with 0"
+# Ended by the interruption, not by a file taken from under it.
+said="$(tr -d '\r' <"$work/capture-interrupted.err" | grep '^glowmarch-capture:')"
+[ -z "$said" ] || fail "interrupted, glowmarch-capture.exe went on and failed (exit code $code): $said"
+# The mark of an unfinished capture stays, so that the next capture may replace these frames.
+left="$(ls -A "$name/interrupted" | grep -v '^frame[0-9]*\.png$\|^\.glowmarch-capture-unfinished$' | xargs)"
+[ -z "$left" ] || fail "Ctrl+C left unfinished files: $left"
+[ "$(ls "$name/interrupted" | wc -l)" -lt 600 ] || fail "Ctrl+C did not stop the capture: it wrote every frame"
+
 # The edit mode paused at 2 s, overlay hidden: the capture's frame.
 cd "$name"
 wine "$windows/glowmarch.exe" --edit --at 2 --paused >"$work/edit.out" 2>"$work/edit.err" &
@@ -202,7 +224,7 @@ if [ -n "$runtimes" ]; then
   mkdir -p "$work/glowmarch"
   cp -r "$windows" "$work/glowmarch/bin"
   ln -s "$runtimes" "$work/glowmarch/runtimes"
-  release=$'ÑÐµÐ»Ð¸Ð·'  # релиз
+  release=$'\xd1\x80\xd0\xb5\xd0\xbb\xd0\xb8\xd0\xb7'  # релиз
   cp -r "$root/tests/release/show" "$release"
   if [ -f "$music" ]; then
     mkdir -p "$release/data/music"
@@ -239,5 +261,5 @@ fi
 
 echo "PASS: from $(basename "$windows") under Wine in a folder named $name: --new writes the Linux show and" \
      "--check passes it, the same $findings findings as on Linux, the capture's frame for 2 s and its sound are" \
-     "the Linux capture's, the paused edit mode shows that frame and a saved shader changes it in place," \
+     "the Linux capture's, Ctrl+C ends a capture and leaves no unfinished file, the paused edit mode shows that frame and a saved shader changes it in place," \
      "--video without ffmpeg says where ffmpeg.exe goes$beats$released"
