@@ -2,9 +2,9 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "audio/BeatFile.h"
 #include "resources/WholeFile.h"
 #include "timeline/Player.h"
+#include "timeline/ShowBeats.h"
 
 namespace glowmarch {
 
@@ -15,27 +15,43 @@ constexpr std::size_t toldSkips = 10;
 
 }  // namespace
 
-void Player::readBeats() {
+ShowBeatFile readShowBeatFile() {
   namespace fs = std::filesystem;
   const char* path = audio::beatFilePath;
+  ShowBeatFile read;
   std::error_code error;
-  if (!fs::exists(path, error)) return;
-  const std::uintmax_t size = fs::file_size(path, error);
-  if (error || !fs::is_regular_file(path, error)) {
-    std::printf("%s: not a file the player can read; musicbeat is not set\n", path);
-    return;
-  }
-  if (size > audio::maxBeatFileBytes) {
-    std::printf("%s: %llu bytes, too large for a beat file; musicbeat is not set\n", path,
-                static_cast<unsigned long long>(size));
-    return;
+  if (!fs::exists(path, error)) return read;
+  read.state = ShowBeatFile::State::unreadable;
+  read.bytes = fs::file_size(path, error);
+  if (error || !fs::is_regular_file(path, error)) return read;
+  if (read.bytes > audio::maxBeatFileBytes) {
+    read.state = ShowBeatFile::State::tooLarge;
+    return read;
   }
   const std::optional<FileBytes> bytes = readWholeFile(path);
-  if (!bytes) {
-    std::printf("%s: not a file the player can read; musicbeat is not set\n", path);
-    return;
+  if (!bytes) return read;
+  read.state = ShowBeatFile::State::read;
+  read.file = audio::parseBeatFile(bytes->text());
+  return read;
+}
+
+void Player::readBeats() {
+  const char* path = audio::beatFilePath;
+  ShowBeatFile read = readShowBeatFile();
+  switch (read.state) {
+    case ShowBeatFile::State::absent:
+      return;
+    case ShowBeatFile::State::unreadable:
+      std::printf("%s: not a file the player can read; musicbeat is not set\n", path);
+      return;
+    case ShowBeatFile::State::tooLarge:
+      std::printf("%s: %llu bytes, too large for a beat file; musicbeat is not set\n", path,
+                  static_cast<unsigned long long>(read.bytes));
+      return;
+    case ShowBeatFile::State::read:
+      break;
   }
-  audio::BeatFile file = audio::parseBeatFile(bytes->text());
+  const audio::BeatFile& file = read.file;
   for (std::size_t i = 0; i < file.skipped.size() && i < toldSkips; ++i) {
     std::printf("%s:%d: skipped: %s\n", path, file.skipped[i].line, file.skipped[i].reason.c_str());
   }
@@ -46,8 +62,8 @@ void Player::readBeats() {
     std::printf("%s: fewer than two beats; musicbeat is not set\n", path);
     return;
   }
-  beats = std::move(file.beats);
-  beatsPerBar = file.beatsPerBar;
+  beats = std::move(read.file.beats);
+  beatsPerBar = read.file.beatsPerBar;
 }
 
 }  // namespace glowmarch

@@ -15,9 +15,9 @@
 #include "audio/BeatFile.h"
 #include "audio/DecodedMusic.h"
 #include "resources/Utf8Path.h"
-#include "resources/WholeFile.h"
 #include "timeline/Player.h"
 #include "timeline/Script.h"
+#include "timeline/ShowBeats.h"
 
 namespace glowmarch {
 
@@ -56,27 +56,23 @@ void checkMusic(std::vector<Finding>& findings) {
 // A beat file is optional; one that is there is read as the player reads it.
 void checkBeatFile(std::vector<Finding>& findings) {
   const char* path = audio::beatFilePath;
-  std::error_code error;
-  if (!fs::exists(path, error)) return;
-  const std::uintmax_t size = fs::file_size(path, error);
-  if (error || !fs::is_regular_file(path, error)) {
-    findings.push_back({path, 0, "not a file the player can read: musicbeat is not set"});
-    return;
+  const ShowBeatFile read = readShowBeatFile();
+  switch (read.state) {
+    case ShowBeatFile::State::absent:
+      return;
+    case ShowBeatFile::State::unreadable:
+      findings.push_back({path, 0, "not a file the player can read: musicbeat is not set"});
+      return;
+    case ShowBeatFile::State::tooLarge:
+      findings.push_back({path, 0, "too large for a beat file: the player does not read it"});
+      return;
+    case ShowBeatFile::State::read:
+      break;
   }
-  if (size > audio::maxBeatFileBytes) {
-    findings.push_back({path, 0, "too large for a beat file: the player does not read it"});
-    return;
-  }
-  const std::optional<FileBytes> bytes = readWholeFile(path);
-  if (!bytes) {
-    findings.push_back({path, 0, "not a file the player can read: musicbeat is not set"});
-    return;
-  }
-  const audio::BeatFile file = audio::parseBeatFile(bytes->text());
-  for (const audio::SkippedBeatLine& skipped : file.skipped) {
+  for (const audio::SkippedBeatLine& skipped : read.file.skipped) {
     findings.push_back({path, skipped.line, skipped.reason + ": the player skips this line"});
   }
-  if (file.beats.size() < 2) {
+  if (read.file.beats.size() < 2) {
     findings.push_back({path, 0, "fewer than two beats: musicbeat is not set (one beat time in seconds per line)"});
   }
 }

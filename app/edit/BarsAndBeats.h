@@ -14,6 +14,9 @@ struct BarBeat {
   int beat = 1;   // from 1 to the beats per bar
 };
 
+// Beat `index` of the grid (0 for its first) as bar and beat.
+BarBeat barBeatOf(long index, int beatsPerBar);
+
 // The bar and beat at `seconds`; none before the first beat or without two beats. The grid frame
 // nearest a beat (where Page Down lands) counts as on it.
 std::optional<BarBeat> barBeatAt(const std::vector<double>& beats, int beatsPerBar, double seconds);

@@ -29,8 +29,9 @@ double bpmOf(const std::vector<double>& beats) {
 
 bool writeBeatFile(const std::vector<double>& beats, std::string& report) {
   const std::string path = audio::beatFilePath;
+  const double bpm = bpmOf(beats);
   char tempo[160];
-  std::snprintf(tempo, sizeof tempo, "Beats of %s, found by glowmarch (%.1f BPM).", musicPath, bpmOf(beats));
+  std::snprintf(tempo, sizeof tempo, "Beats of %s, found by glowmarch (%.1f BPM).", musicPath, bpm);
   const std::string text = audio::formatBeatFile(
       beats, 4, {tempo, "One beat time in seconds per line, rising; musicbeat counts them from 0. Edit as you like."});
   const std::optional<FileBytes> old = readWholeFile(path.c_str());
@@ -52,7 +53,7 @@ bool writeBeatFile(const std::vector<double>& beats, std::string& report) {
   }
   char summary[200];
   std::snprintf(summary, sizeof summary, "%zu beats from %.3f s to %.3f s, %.1f BPM", beats.size(),
-                beats.empty() ? 0.0 : beats.front(), beats.empty() ? 0.0 : beats.back(), bpmOf(beats));
+                beats.empty() ? 0.0 : beats.front(), beats.empty() ? 0.0 : beats.back(), bpm);
   report = "wrote " + path + ": " + summary + (existed ? " (the file before kept as " + path + ".old)" : "");
   return true;
 }

@@ -580,23 +580,12 @@ void EditSession::moveChosenLine(bool later) {
     return;
   }
   const std::uint64_t runs = line->time < 0.0 ? 0 : firstFrameAfter(line->time);
-  std::optional<std::uint64_t> target;
   const std::vector<double>& grid = shownBeats();
-  if (later) {
-    for (double beat : grid) {
-      if (frameNearest(beat) > runs && frameNearest(beat) >= 1) {
-        target = frameNearest(beat);
-        break;
-      }
-    }
-  } else {
-    for (auto beat = grid.rbegin(); beat != grid.rend(); ++beat) {
-      if (frameNearest(*beat) < runs && frameNearest(*beat) >= 1) {
-        target = frameNearest(*beat);
-        break;
-      }
-    }
-  }
+  const double shown = static_cast<double>(runs) / editFps;
+  const std::optional<double> beat = later ? nextBeat(grid, shown) : previousBeat(grid, shown);
+  // Frame 0 is the start-up lines' alone.
+  std::optional<std::uint64_t> target;
+  if (beat && frameNearest(*beat) >= 1) target = frameNearest(*beat);
   if (!target) {
     say(grid.empty() ? "no beats to move the line to" : later ? "no beat after this line" : "no beat before this line");
     return;

@@ -340,7 +340,7 @@ void Overlay::drawTimeline(const OverlayView& view, std::optional<std::uint64_t>
       draw->AddLine(ImVec2(x, bottom - (barStart ? 13.0f : 7.0f)), ImVec2(x, bottom),
                     barStart ? IM_COL32(170, 255, 255, 255) : IM_COL32(120, 230, 230, 255));
       if (index % labelStep != 0) continue;
-      const BarBeat at{static_cast<long>(index / perBar) + 1, static_cast<int>(index % perBar) + 1};
+      const BarBeat at = barBeatOf(static_cast<long>(index), perBar);
       const std::string label = labelStep == 1 ? barBeatText(at) : std::to_string(at.bar);
       const ImVec2 place(x + 2.0f, bottom - 12.0f - textHeight);
       const ImVec2 size = ImGui::CalcTextSize(label.c_str());
