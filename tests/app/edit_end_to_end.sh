@@ -421,13 +421,12 @@ SCRIPT
     sleep 0.3
     x xdotool mousedown 1 || fail "could not press the button"
     sleep 0.3
-    x xdotool mousemove 540 1012
+    x xdotool mousemove 540 1012 || fail "could not move the pointer"
     sleep 0.3
-    x xdotool mousemove 985 1012
-    sleep 0.5
-    marker="$(pixel 992 1040)"
+    x xdotool mousemove 985 1012 || fail "could not move the pointer"
+    await_pixel 992 1040 "255 90 255" 10 ||
+      fail "while dragging, the target's marker at 2 s is $(pixel 992 1040), not (255, 90, 255)"
     x xdotool mouseup 1 || fail "could not let go of the button"
-    [ "$marker" = "255 90 255" ] || fail "while dragging, the target's marker at 2 s is $marker, not (255, 90, 255)"
     await_reloaded 1 60
     sed 's/^1 pic setpoint/1.999 pic setpoint/' "$work/original.txt" >"$work/moved.txt"
     cmp -s data/vesperscript.txt "$work/moved.txt" ||

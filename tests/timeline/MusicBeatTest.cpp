@@ -64,6 +64,9 @@ class MusicBeat : public testing::GlTest {
   }
   // The show started with no music: its frames stand on the frame clock. Returns what it printed.
   std::string start() {
+    // The clock before goes first, so that it puts back the real clock and not the other way round.
+    player.reset();
+    clock.reset();
     CaptureStdout();
     testing::resetShow();
     clock = std::make_unique<FrameClock>();
