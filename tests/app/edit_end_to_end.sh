@@ -75,7 +75,6 @@ if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
   mkdir -m 700 "$XDG_RUNTIME_DIR"
 fi
 
-alive() { kill -0 "$show" 2>/dev/null; }
 resident() { awk '/^VmRSS:/ { print $2 }' "/proc/$show/status" 2>/dev/null; }
 built() { grep -c "show built at" "$work/err"; }
 reloaded() { grep -c "reloaded at .* from the save" "$work/err"; }
@@ -100,24 +99,7 @@ await_count() {  # counter times seconds doing
 await_built() { await_count built "$1" "$2" "building the show"; }
 await_reloaded() { await_count reloaded "$1" "$2" "reloading"; }
 
-shot() {  # file: the whole screen as raw RGB
-  x import -window root -depth 8 "rgb:$1" || fail "could not take a screenshot"
-}
 
-# Takes screenshots into `file` until it equals `expected` or `seconds` have passed: a busy machine
-# (or a sanitizer) may take a moment to answer a key. True when it came to equal.
-shot_until_same() {  # file expected seconds
-  local until
-  until="$(deadline "$3")"
-  while :; do
-    shot "$1"
-    cmp -s "$1" "$2" && return 0
-    before "$until" || return 1
-    sleep 0.5
-  done
-}
-
-pixel() { x import -window root -crop "1x1+$1+$2" -depth 8 rgb:- | od -An -tu1 | xargs; }
 
 # On a busy machine the screen may show the change a little after the program said it made it.
 await_pixel() {  # x y "r g b" seconds

@@ -43,7 +43,6 @@ screen=1920x1080x24
 [ "$mode" = refused ] && screen=1280x1024x24
 start_xserver "$screen"
 
-alive() { kill -0 "$show" 2>/dev/null; }
 
 # SDL's boxes carry their caption as a UTF-8 name that xwininfo shows and xdotool's search does not.
 answer() {  # caption key seconds
@@ -68,7 +67,6 @@ await_line() {  # line times seconds
   fail "\"$1\" printed $(count "$1") times, not $2, within $3 s"
 }
 
-pixel() { x import -window root -crop "1x1+$1+$2" -depth 8 rgb:- | od -An -tu1 | xargs; }
 
 # The picture is drawn every frame; waits until the pixel shows the colour, then checks a second one.
 await_picture() {  # seconds

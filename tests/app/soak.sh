@@ -73,7 +73,6 @@ fi
 
 since() { awk -v a="$(now)" -v b="$1" 'BEGIN { printf "%.1f", a - b }'; }
 
-alive() { kill -0 "$show" 2>/dev/null; }
 resident() { awk '/^VmRSS:/ { print $2 }' "/proc/$show/status" 2>/dev/null; }
 
 # SDL's boxes carry their caption as a UTF-8 name that xwininfo shows and xdotool's search does not.

@@ -63,19 +63,6 @@ start_xserver 1920x1080x24
 source "$here/../release/wineprefix.sh"
 make_wineprefix "$work/prefix"
 
-alive() { kill -0 "$show" 2>/dev/null; }
-shot() { x import -window root -depth 8 "rgb:$1" || fail "could not take a screenshot"; }
-# Screenshots into `file` until it equals `expected` or `seconds` have passed.
-shot_until_same() {  # file expected seconds
-  local until
-  until="$(deadline "$3")"
-  while :; do
-    shot "$1"
-    cmp -s "$1" "$2" && return 0
-    before "$until" || return 1
-    sleep 0.5
-  done
-}
 # Waits until the edit mode's standard error holds `count` lines matching `pattern`.
 await_line() {  # pattern count seconds doing
   local until

@@ -45,3 +45,26 @@ await_box() {  # title seconds
   done
   fail "no box \"$1\" within $2 s"
 }
+
+# Whether the program under test ($show) still runs.
+alive() { kill -0 "$show" 2>/dev/null; }
+
+# The pixel at x, y of the screen as "r g b".
+pixel() { x import -window root -crop "1x1+$1+$2" -depth 8 rgb:- | od -An -tu1 | xargs; }
+
+shot() {  # file: the whole screen as raw RGB
+  x import -window root -depth 8 "rgb:$1" || fail "could not take a screenshot"
+}
+
+# Takes screenshots into `file` until it equals `expected` or `seconds` have passed: a busy machine
+# (or a sanitizer) may take a moment to answer a key. True when it came to equal.
+shot_until_same() {  # file expected seconds
+  local until
+  until="$(deadline "$3")"
+  while :; do
+    shot "$1"
+    cmp -s "$1" "$2" && return 0
+    before "$until" || return 1
+    sleep 0.5
+  done
+}

@@ -21,7 +21,6 @@ in_root() {  # root release-parent command...
     sh "$root" "$parent" "$DISPLAY" "$@"
 }
 
-alive() { kill -0 "$show" 2>/dev/null; }
 
 # SDL's boxes carry their caption as a UTF-8 name that xwininfo shows and xdotool's search does not.
 # Starts the player in the background and answers its full-screen question with Return; sets $asked

@@ -60,7 +60,6 @@ start_xserver 1920x1080x24
 source "$here/wineprefix.sh"
 make_wineprefix "$work/prefix"
 
-alive() { kill -0 "$show" 2>/dev/null; }
 # Plays the show: RUN_NAME then the command; answers the question with full screen, waits for the
 # still line, takes the screenshot, waits for the end; sets $question and $first (seconds).
 play() {
